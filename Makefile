@@ -1,0 +1,21 @@
+# Thin driver over CMake: `make run` and `make test` do all the set-up on a fresh Debian machine.
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: bootstrap build run test clean
+
+bootstrap:
+	bash scripts/bootstrap.sh
+
+build: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	bash scripts/run-installer.sh $(BUILD)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,39 @@
+# Native build: payload tools, native tests, fuzzer, and the two cross builds of the installer.
+include(ExternalProject)
+enable_testing()
+
+add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
+target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
+target_compile_options(quillary_core PRIVATE -Wall -Wextra)
+
+# The cross builds see the same sources; the build tree holds them as win32/ and win64/.
+set(QUILLARY_CROSS_ARGS ${QUILLARY_CROSS_EXTRA_ARGS})
+foreach(arch i686 x86_64)
+    if(arch STREQUAL "i686")
+        set(tree win32)
+    else()
+        set(tree win64)
+    endif()
+    ExternalProject_Add(installer_${tree}
+        SOURCE_DIR ${CMAKE_SOURCE_DIR}
+        BINARY_DIR ${CMAKE_BINARY_DIR}/${tree}
+        CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
+                   -DCMAKE_BUILD_TYPE=Release ${QUILLARY_CROSS_ARGS}
+        BUILD_ALWAYS ON
+        INSTALL_COMMAND ""
+        USES_TERMINAL_BUILD ON)
+endforeach()
+
+# The shipped installer, where README says it lands.
+set(QUILLARY_SHIPPED ${CMAKE_BINARY_DIR}/Quillary-Setup.exe)
+add_custom_target(shipped ALL
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/win32/installer/Quillary-Setup.exe
+            ${QUILLARY_SHIPPED}
+    DEPENDS installer_win32
+    COMMENT "Shipped installer: ${QUILLARY_SHIPPED}")
+
+foreach(group unit)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/tests/${group}/CMakeLists.txt)
+        add_subdirectory(tests/${group})
+    endif()
+endforeach()

@@ -1,0 +1,56 @@
+// The installer's process-wide record and the one-level directory maker every page uses.
+#pragma once
+
+#include <windows.h>
+
+// The page picture: the bitmap every wizard page paints, with its size in pixels.
+struct PagePicture {
+    HBITMAP bitmap;
+    int width;
+    int height;
+};
+
+enum {
+    DRIVE_TABLE_SIZE = 20, // entries of driveRoots
+    DRIVE_ROOT_SIZE = 5,   // "C:\" and its terminator, with room to spare
+    PATH_BUFFER = 512,     // every path and text buffer of the record
+    TEMP_BUFFER = 260,     // tempDir, as GetTempPathA is given it
+    CLASS_NAME_BUFFER = 20
+};
+
+// Zero-filled at start, alive until the process ends; the buffers belong to the record.
+struct SetupState {
+    HINSTANCE instance;
+    char className[CLASS_NAME_BUFFER];
+    HWND mainWindow;
+    int screenWidth;
+    int screenHeight;
+    int screenBits;
+    HFONT titleFont;
+    HBITMAP backdropImage;
+    HPALETTE backdropPalette;
+    char startDir[PATH_BUFFER];
+    char messageText[PATH_BUFFER];
+    PagePicture pagePicture;
+    char driveRoots[DRIVE_TABLE_SIZE][DRIVE_ROOT_SIZE];
+    int driveCount;
+    int selectedDrive;
+    char baseDir[PATH_BUFFER];
+    char folderName[PATH_BUFFER];
+    char installDir[PATH_BUFFER];
+    unsigned int freeKB;
+    char tempDir[TEMP_BUFFER];
+    int copyFailed;
+    char programsDir[PATH_BUFFER];
+    char groupFolder[PATH_BUFFER];
+};
+
+extern SetupState setup;
+
+// The caption of every message box the installer shows with its own title.
+extern const char SETUP_CAPTION[];
+
+// Creates one directory level with default security and inheritable handles.
+// Returns CreateDirectoryA's result unchanged: nonzero when made, 0 when it exists already or
+// cannot be made (missing parent, no access). Reports nothing itself.
+BOOL MakeDirectory(const char *path);

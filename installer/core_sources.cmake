@@ -1,0 +1,5 @@
+# The portable core: installer logic without <windows.h>, compiled natively (unit tests, fuzzer,
+# payload tools) and into the installer.
+set(QUILLARY_CORE_SOURCES
+    ${CMAKE_SOURCE_DIR}/installer/backdrop/checkerboard.cpp
+)

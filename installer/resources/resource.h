@@ -1,0 +1,26 @@
+// Resource and control ids shared by the resource scripts and the code.
+#pragma once
+
+// Icons: the window class icon and the three browser list icons.
+#define IDI_SETUP 200
+#define IDI_FOLDER 201
+#define IDI_UP 202
+#define IDI_NEW_FOLDER 203
+
+// String table.
+#define AGREEMENT_TEXT_ID 150
+#define IDS_CLASS_NAME 301
+
+// The payload: one gzip member carried as raw data.
+#define PAYLOAD_RESOURCE_ID 15734
+
+// Controls of the agreement page.
+#define IDC_AGREEMENT_TEXT 151
+
+// Controls of the destination page.
+#define IDC_BROWSE 100
+#define IDC_INSTALL_DIR 101
+
+// Controls of the copy page.
+#define IDC_PROGRESS_STRIP 214
+#define IDC_COPY_STATUS 215

@@ -1,0 +1,38 @@
+// Wizard sequence: the four pages in their fixed order, then one closing message.
+#include "shell/wizard.h"
+
+#include <shellapi.h>
+
+#include "common/setup_state.h"
+#include "pages/pages.h"
+
+const char CANCEL_MESSAGE[] =
+    "Setup was canceled. Any notes or errors you can send on my email: setup@quillary.example";
+const char SUCCESS_FORMAT[] = "%s was successfully %s";
+
+static const char PRODUCT_NAME[] = "Quillary";
+
+// Runs one page modally over the main window; -1 (no template) counts as a cancel like 1.
+static INT_PTR runPage(HWND window, const char *templateName, DLGPROC procedure) {
+    return DialogBoxParamA(setup.instance, templateName, window, procedure, 0);
+}
+
+static void showSuccess(HWND window) {
+    wsprintfA(setup.messageText, SUCCESS_FORMAT, PRODUCT_NAME, "installed");
+    MessageBoxA(window, setup.messageText, SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
+    ShellExecuteA(NULL, NULL, setup.groupFolder, NULL, NULL, SW_SHOWNA);
+}
+
+INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
+    if (runPage(window, "IDD_AGREEMENT", AgreementPageProc) == 0 &&
+        runPage(window, "IDD_DIR", DestinationPageProc) == 0 &&
+        runPage(window, "IDD_COPY", CopyPageProc) == 0) {
+        // The shortcut page's result does not matter: the product's files are in place.
+        runPage(window, "IDD_SHORTCUT", ShortcutPageProc);
+        showSuccess(window);
+    } else {
+        MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    }
+    DestroyWindow(window);
+    return 0;
+}
