@@ -1,4 +1,4 @@
-# Cross build (mingw): the installer, and on x86_64 the tests that run under Wine.
+# Cross build (mingw): the installer, and on x86_64 the tests and benchmarks that run under Wine.
 set(QUILLARY_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # libgcc, libstdc++, winpthread and zlib all go into the exe: it imports system DLLs only.
@@ -7,12 +7,8 @@ set(QUILLARY_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_subdirectory(installer)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-    foreach(group win e2e)
-        if(EXISTS ${CMAKE_SOURCE_DIR}/tests/${group}/CMakeLists.txt)
-            add_subdirectory(tests/${group})
-        endif()
-    endforeach()
-    if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
-        add_subdirectory(bench)
-    endif()
+    include(cmake/mingw_gtest.cmake)
+    add_subdirectory(tests/win)
+    add_subdirectory(tests/e2e)
+    add_subdirectory(bench)
 endif()

@@ -1,0 +1,53 @@
+// Payload archive reader: walks the PayloadEntry records of the decompressed archive one at a
+// time from the open file. Portable: no <windows.h>, so native tests and the fuzzer reach it.
+//
+// Record layout: u8 nameLength, nameLength name bytes (no terminator; the name ends at its first
+// zero byte, but the position always advances by the full nameLength), u32 little-endian
+// dataSize, then dataSize bytes of data.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+enum {
+    ARCHIVE_NAME_BUFFER = 260, // the name buffer, cleared before each record
+};
+
+// Results of the reader's functions. Each failure has its own code.
+enum ArchiveResult {
+    ARCHIVE_OK = 0,
+    ARCHIVE_END = 1,            // no byte left where a record's nameLength should be
+    ARCHIVE_NAME_CUT_SHORT = 2, // the archive ends inside the name
+    ARCHIVE_EMPTY_NAME = 3,     // nameLength 0, or the name's first byte is zero
+    ARCHIVE_UNSAFE_NAME = 4,    // absolute, drive ("X:"), leading separator, or a ".." component
+    ARCHIVE_SIZE_CUT_SHORT = 5, // the archive ends inside dataSize
+    ARCHIVE_SIZE_BEYOND_END = 6, // dataSize is larger than what remains of the archive
+    ARCHIVE_DATA_CUT_SHORT = 7,  // fewer than dataSize bytes could be read
+    ARCHIVE_OPEN_FAILED = 8,     // archiveOpen: the file cannot be opened or measured
+};
+
+struct ArchiveReader {
+    FILE *file;
+    uint64_t size;     // length of the archive file in bytes
+    uint64_t position; // offset of the next unread byte
+};
+
+// Opens path for binary reading and measures it. ARCHIVE_OK or ARCHIVE_OPEN_FAILED.
+int archiveOpen(ArchiveReader *reader, const char *path);
+void archiveClose(ArchiveReader *reader);
+
+// Reads nameLength and the name into name (cleared to ARCHIVE_NAME_BUFFER zero bytes first) and
+// checks it is a safe relative path. ARCHIVE_OK, ARCHIVE_END, ARCHIVE_NAME_CUT_SHORT,
+// ARCHIVE_EMPTY_NAME or ARCHIVE_UNSAFE_NAME.
+int archiveReadName(ArchiveReader *reader, char name[ARCHIVE_NAME_BUFFER]);
+
+// Reads dataSize and checks it against the rest of the archive, before any memory is asked for.
+// ARCHIVE_OK, ARCHIVE_SIZE_CUT_SHORT or ARCHIVE_SIZE_BEYOND_END.
+int archiveReadSize(ArchiveReader *reader, uint32_t *dataSize);
+
+// Reads exactly dataSize bytes into data. ARCHIVE_OK or ARCHIVE_DATA_CUT_SHORT.
+int archiveReadData(ArchiveReader *reader, void *data, uint32_t dataSize);
+
+// The name rule on its own: nonzero when name is a relative path that stays below the
+// installation directory (no drive, no leading separator, no ".." component; "\" or "/").
+int isSafeEntryName(const char *name);
