@@ -32,8 +32,7 @@ add_custom_target(shipped ALL
     DEPENDS installer_win32
     COMMENT "Shipped installer: ${QUILLARY_SHIPPED}")
 
-foreach(group unit)
-    if(EXISTS ${CMAKE_SOURCE_DIR}/tests/${group}/CMakeLists.txt)
-        add_subdirectory(tests/${group})
-    endif()
-endforeach()
+add_subdirectory(tools/pack)
+add_subdirectory(tests/unit)
+add_subdirectory(tests/fuzz)
+include(cmake/wine_tests.cmake)
