@@ -2,5 +2,6 @@
 # payload tools) and into the installer.
 set(QUILLARY_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/installer/backdrop/checkerboard.cpp
+    ${CMAKE_SOURCE_DIR}/installer/payload/archive_reader.cpp
     ${CMAKE_SOURCE_DIR}/installer/pages/destination_rules.cpp
 )

@@ -32,8 +32,15 @@ struct ArchiveReader {
     uint64_t position; // offset of the next unread byte
 };
 
-// Opens path for binary reading and measures it. ARCHIVE_OK or ARCHIVE_OPEN_FAILED.
+// Opens path for binary reading and measures it. ARCHIVE_OK or ARCHIVE_OPEN_FAILED (the file, if
+// opened, is closed again and reader->file is NULL).
 int archiveOpen(ArchiveReader *reader, const char *path);
+
+// Takes an already open file (for example one made by fmemopen), measures it and rewinds it.
+// ARCHIVE_OK or ARCHIVE_OPEN_FAILED; the file stays the caller's to close either way.
+int archiveAttach(ArchiveReader *reader, FILE *file);
+
+// Closes the file if one is open; safe to call twice.
 void archiveClose(ArchiveReader *reader);
 
 // Reads nameLength and the name into name (cleared to ARCHIVE_NAME_BUFFER zero bytes first) and
@@ -45,9 +52,13 @@ int archiveReadName(ArchiveReader *reader, char name[ARCHIVE_NAME_BUFFER]);
 // ARCHIVE_OK, ARCHIVE_SIZE_CUT_SHORT or ARCHIVE_SIZE_BEYOND_END.
 int archiveReadSize(ArchiveReader *reader, uint32_t *dataSize);
 
-// Reads exactly dataSize bytes into data. ARCHIVE_OK or ARCHIVE_DATA_CUT_SHORT.
+// Reads exactly dataSize bytes into data (data may be NULL when dataSize is 0: an empty file is a
+// valid record). ARCHIVE_OK or ARCHIVE_DATA_CUT_SHORT.
 int archiveReadData(ArchiveReader *reader, void *data, uint32_t dataSize);
 
 // The name rule on its own: nonzero when name is a relative path that stays below the
-// installation directory (no drive, no leading separator, no ".." component; "\" or "/").
+// installation directory: not empty, no drive ("X:" at the start), no leading separator (so no
+// absolute, UNC or device path), and no ".." component, counting the spellings Windows reads as
+// ".." (dots and blanks only, two dots or more, such as "..." or ".. "). Both "\" and "/" count
+// as separators.
 int isSafeEntryName(const char *name);
