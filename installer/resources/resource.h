@@ -14,6 +14,10 @@
 // The payload: one gzip member carried as raw data.
 #define PAYLOAD_RESOURCE_ID 15734
 
+// The page picture is a named bitmap resource: the scripts write the bare word IDB_VESTRAL and
+// the code loads it by this name, so IDB_VESTRAL itself must never be defined as a number.
+#define PAGE_PICTURE_NAME "IDB_VESTRAL"
+
 // Controls of the agreement page.
 #define IDC_AGREEMENT_TEXT 151
 
