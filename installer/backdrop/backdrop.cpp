@@ -106,8 +106,8 @@ static BOOL darkenImage(HDC screenDC, HBITMAP image) {
 
     BITMAPINFO *info = (BITMAPINFO *)dib;
     GetDIBits(screenDC, image, 0, bitmap.bmHeight, NULL, info, DIB_RGB_COLORS);
-    unsigned char *pixels = (unsigned char *)VirtualAlloc(NULL, header->biSizeImage + 3,
-                                                          MEM_COMMIT, PAGE_READWRITE);
+    unsigned char *pixels =
+        (unsigned char *)VirtualAlloc(NULL, header->biSizeImage + 3, MEM_COMMIT, PAGE_READWRITE);
     if (!pixels || bitmap.bmHeight <= 0) {
         GlobalUnlock(headerMemory);
         return FALSE;

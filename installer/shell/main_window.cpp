@@ -21,8 +21,8 @@ static INT_PTR MainWindowCreate(HWND window, UINT, WPARAM, LPARAM) {
     setup.screenBits = GetDeviceCaps(dc, BITSPIXEL);
     ReleaseDC(window, dc);
 
-    setup.titleFont = createFont(TITLE_FONT_WEIGHT, 0, TITLE_FONT_HEIGHT, TITLE_FONT_CHARSET,
-                                 TITLE_FONT_FACE);
+    setup.titleFont =
+        createFont(TITLE_FONT_WEIGHT, 0, TITLE_FONT_HEIGHT, TITLE_FONT_CHARSET, TITLE_FONT_FACE);
     setup.backdropImage = buildBackdrop(window);
     SetWindowPos(window, NULL, 0, 0, setup.screenWidth, setup.screenHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);

@@ -9,8 +9,8 @@ TEST(Checkerboard, RowSizeIsPaddedToWholeFourByteUnits) {
     struct {
         int bits, width;
         size_t expected;
-    } cases[] = {{24, 1, 4}, {24, 3, 12}, {24, 5, 16}, {24, 1023, 3072}, {8, 1, 4}, {8, 5, 8},
-                 {8, 1024, 1024}, {24, 3840, 11520}};
+    } cases[] = {{24, 1, 4}, {24, 3, 12}, {24, 5, 16},     {24, 1023, 3072},
+                 {8, 1, 4},  {8, 5, 8},   {8, 1024, 1024}, {24, 3840, 11520}};
     for (const auto &c : cases)
         EXPECT_EQ(dibRowSize(c.bits, c.width), c.expected) << c.bits << " bits, width " << c.width;
 }
