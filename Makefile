@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: bootstrap build run test clean
+.PHONY: bootstrap build run test clean bench-extract
 
 bootstrap:
 	bash scripts/bootstrap.sh
@@ -16,6 +16,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
+
+# Extraction core against tar -xzf on a tmpfs (prints the figures).
+bench-extract: build
+	$(BUILD)/bench/extract
 
 clean:
 	rm -rf $(BUILD)

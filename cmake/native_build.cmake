@@ -6,6 +6,12 @@ add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
 target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
 target_compile_options(quillary_core PRIVATE -Wall -Wextra)
 
+# The payload resource and its generated header (product/CMakeLists.txt makes them with the
+# pack tool); the cross builds below depend on them.
+set(QUILLARY_PAYLOAD_DIR ${CMAKE_BINARY_DIR}/payload)
+add_subdirectory(tools/pack)
+add_subdirectory(product)
+
 # The cross builds see the same sources; the build tree holds them as win32/ and win64/.
 set(QUILLARY_CROSS_ARGS ${QUILLARY_CROSS_EXTRA_ARGS})
 foreach(arch i686 x86_64)
@@ -19,6 +25,8 @@ foreach(arch i686 x86_64)
         BINARY_DIR ${CMAKE_BINARY_DIR}/${tree}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                    -DCMAKE_BUILD_TYPE=Release ${QUILLARY_CROSS_ARGS}
+                   -DQUILLARY_PAYLOAD_DIR=${QUILLARY_PAYLOAD_DIR}
+        DEPENDS payload
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
@@ -32,7 +40,7 @@ add_custom_target(shipped ALL
     DEPENDS installer_win32
     COMMENT "Shipped installer: ${QUILLARY_SHIPPED}")
 
-add_subdirectory(tools/pack)
 add_subdirectory(tests/unit)
 add_subdirectory(tests/fuzz)
+include(bench/extract.cmake)
 include(cmake/wine_tests.cmake)

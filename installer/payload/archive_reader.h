@@ -16,11 +16,11 @@ enum {
 // Results of the reader's functions. Each failure has its own code.
 enum ArchiveResult {
     ARCHIVE_OK = 0,
-    ARCHIVE_END = 1,            // no byte left where a record's nameLength should be
-    ARCHIVE_NAME_CUT_SHORT = 2, // the archive ends inside the name
-    ARCHIVE_EMPTY_NAME = 3,     // nameLength 0, or the name's first byte is zero
-    ARCHIVE_UNSAFE_NAME = 4,    // absolute, drive ("X:"), leading separator, or a ".." component
-    ARCHIVE_SIZE_CUT_SHORT = 5, // the archive ends inside dataSize
+    ARCHIVE_END = 1,             // no byte left where a record's nameLength should be
+    ARCHIVE_NAME_CUT_SHORT = 2,  // the archive ends inside the name
+    ARCHIVE_EMPTY_NAME = 3,      // nameLength 0, or the name's first byte is zero
+    ARCHIVE_UNSAFE_NAME = 4,     // absolute, drive ("X:"), leading separator, or a ".." component
+    ARCHIVE_SIZE_CUT_SHORT = 5,  // the archive ends inside dataSize
     ARCHIVE_SIZE_BEYOND_END = 6, // dataSize is larger than what remains of the archive
     ARCHIVE_DATA_CUT_SHORT = 7,  // fewer than dataSize bytes could be read
     ARCHIVE_OPEN_FAILED = 8,     // archiveOpen: the file cannot be opened or measured
