@@ -1,0 +1,57 @@
+// Progress strip painting: thin over the arithmetic in progress_math.cpp. It paints into the
+// control's device context at each step and does not answer WM_PAINT; a repaint of the control
+// shows its own black rectangle until the next step.
+#include "payload/progress_bar.h"
+
+#include <string.h>
+
+ProgressBarState progressBar;
+
+static const COLORREF FILL_COLOUR = RGB(0, 0, 255);
+static const COLORREF BACK_COLOUR = RGB(0, 0, 0);
+static const COLORREF TEXT_COLOUR = RGB(255, 255, 255);
+
+void ProgressBarInit(HWND window, int total) {
+    memset(&progressBar, 0, sizeof(progressBar));
+    progressBar.window = window;
+    GetClientRect(window, &progressBar.filledRect);
+    progressBar.restRect = progressBar.filledRect;
+    progressBar.restRect.left = 0;
+    progressBar.filledRect.left = 0;
+    progressBar.filledRect.right = 0;
+    progressCounterInit(&progressBar.counter, progressBar.restRect.right, total);
+    progressBar.textSize.cx = 0;
+    progressBar.dc = GetDC(window);
+    progressBar.fillBrush = CreateSolidBrush(FILL_COLOUR);
+    progressBar.backBrush = CreateSolidBrush(BACK_COLOUR);
+}
+
+void ProgressBarStep() {
+    ProgressBarState *bar = &progressBar;
+    const char *text = bar->counter.text;
+    if (progressCounterStep(&bar->counter))
+        GetTextExtentPoint32A(bar->dc, text, lstrlenA(text), &bar->textSize);
+
+    bar->filledRect.right = bar->counter.fillEdge;
+    FillRect(bar->dc, &bar->filledRect, bar->fillBrush);
+    bar->restRect.left = bar->counter.fillEdge;
+    FillRect(bar->dc, &bar->restRect, bar->backBrush);
+
+    SetBkMode(bar->dc, TRANSPARENT);
+    SetTextColor(bar->dc, TEXT_COLOUR);
+    int x = bar->restRect.right / 2 - bar->textSize.cx / 2;
+    int y = (bar->filledRect.bottom - bar->textSize.cy) / 2;
+    TextOutA(bar->dc, x, y, text, lstrlenA(text));
+}
+
+void ProgressBarDone() {
+    ReleaseDC(progressBar.window, progressBar.dc);
+    progressBar.dc = NULL;
+    if (progressBar.fillBrush != NULL)
+        DeleteObject(progressBar.fillBrush);
+    if (progressBar.backBrush != NULL)
+        DeleteObject(progressBar.backBrush);
+    progressBar.fillBrush = NULL;
+    progressBar.backBrush = NULL;
+    InvalidateRect(progressBar.window, NULL, TRUE);
+}
