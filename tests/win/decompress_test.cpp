@@ -182,8 +182,9 @@ class DecompressFileTest : public ::testing::Test {
     // Both files were closed: each can be deleted at once.
     void expectBothClosed() {
         EXPECT_TRUE(DeleteFileA(source.c_str())) << "source still open";
-        if (fileExists(destination))
+        if (fileExists(destination)) {
             EXPECT_TRUE(DeleteFileA(destination.c_str())) << "destination still open";
+        }
     }
 
     std::string folder, source, destination;
