@@ -1,9 +1,253 @@
-// The copy page. Its template and handlers are not built yet: without the template the
-// wizard cannot open the page and treats it as cancelled.
+// Copy page: writes the payload to the temporary directory, decompresses it and unpacks every
+// record below installDir, one record at a time, with a progress strip and a Cancel button that
+// is noticed between records. Its dialog result is copyFailed: 0 when every file was written.
+#include <stdio.h>
+#include <string.h>
+
+#include "common/setup_state.h"
 #include "pages/pages.h"
+#include "payload/archive_reader.h"
+#include "payload/decompress.h"
+#include "payload/progress_bar.h"
+#include "payload/record_paths.h"
+#include "payload_config.h"
+#include "resources/resource.h"
 #include "shell/message_table.h"
 
-static const MessageTable COPY_MESSAGES = {0, NULL, DEFAULT_NONE};
+enum {
+    CMD_START_COPY = 4445, // posted to itself by CopyPageInit: the work starts from the dialog's
+                           // own loop, once the page is visible
+};
+
+static const char STATUS_PREPARING[] = "Preparing to decompress setup files";
+static const char STATUS_DECOMPRESSING[] = "Decompressing setup files";
+static const char STATUS_DELETING[] = "Deleting temproary files"; // the text as users know it
+static const char DECOMPRESS_FAILED[] = "Can't decompress setup files";
+static const char GZIP_FILE_NAME[] = "filesdata.gz";
+static const char ARCHIVE_FILE_NAME[] = "filesdata.dat";
+static const char SAMPLE_FOLDER[] = "Gallerix"; // sample pictures: created empty, not carried
+
+// The temporary files, named once the temporary directory is known; empty when there is none.
+struct TempFiles {
+    char gzipPath[RECORD_PATH_BUFFER];
+    char archivePath[RECORD_PATH_BUFFER];
+};
+
+static void setStatus(HWND page, const char *text, BOOL paintNow) {
+    SetDlgItemTextA(page, IDC_COPY_STATUS, text);
+    if (paintNow)
+        UpdateWindow(GetDlgItem(page, IDC_COPY_STATUS));
+}
+
+// The system's temporary directory, or the start directory when the system gives none, without
+// its trailing backslash. Returns 0 when tempDir holds it, 1 when no directory fits tempDir.
+static int chooseTempDir() {
+    DWORD length = GetTempPathA(TEMP_BUFFER, setup.tempDir);
+    if (length == 0 || length >= TEMP_BUFFER) {
+        setup.tempDir[0] = '\0';
+        if (strlen(setup.startDir) >= TEMP_BUFFER)
+            return 1;
+        lstrcpyA(setup.tempDir, setup.startDir);
+    }
+    dropTrailingBackslash(setup.tempDir);
+    return 0;
+}
+
+static void nameTempFiles(TempFiles *files) {
+    joinRecordPath(files->gzipPath, sizeof(files->gzipPath), setup.tempDir, GZIP_FILE_NAME,
+                   strlen(GZIP_FILE_NAME));
+    joinRecordPath(files->archivePath, sizeof(files->archivePath), setup.tempDir, ARCHIVE_FILE_NAME,
+                   strlen(ARCHIVE_FILE_NAME));
+}
+
+// Creates path (an existing file is truncated) and writes size bytes in one write. Returns 0 when
+// every byte was written and the file closed cleanly. On a short write (a full disk) or a failed
+// close it removes the partial file and returns 1; 1 also when the file cannot be created.
+static int writeWholeFile(const char *path, const void *data, size_t size) {
+    FILE *file = fopen(path, "wb");
+    if (file == NULL)
+        return 1;
+    size_t written = size > 0 ? fwrite(data, 1, size, file) : 0;
+    int closed = fclose(file);
+    if (written == size && closed == 0)
+        return 0;
+    DeleteFileA(path);
+    return 1;
+}
+
+// Writes the payload resource, unchanged, to path. Returns 0 when it is whole on disk.
+static int writePayload(const char *path) {
+    HRSRC found = FindResourceA(setup.instance, MAKEINTRESOURCEA(PAYLOAD_RESOURCE_ID), RT_RCDATA);
+    HGLOBAL loaded = found != NULL ? LoadResource(setup.instance, found) : NULL;
+    const void *data = loaded != NULL ? LockResource(loaded) : NULL;
+    if (data == NULL)
+        return 1;
+    return writeWholeFile(path, data, SizeofResource(setup.instance, found));
+}
+
+static void makeSampleFolder() {
+    char path[RECORD_PATH_BUFFER];
+    if (joinRecordPath(path, sizeof(path), setup.installDir, SAMPLE_FOLDER,
+                       strlen(SAMPLE_FOLDER)) == 0)
+        MakeDirectory(path);
+}
+
+// Decompresses the payload file into the archive file and creates the sample folder. Returns 0
+// only when the archive is complete and its checksum matched: a damaged payload is not unpacked.
+static int decompressPayload(HWND page, const TempFiles *files) {
+    setStatus(page, STATUS_DECOMPRESSING, TRUE);
+    int result = DecompressFile(files->archivePath, files->gzipPath);
+    makeSampleFolder();
+    return result != DECOMPRESS_OK;
+}
+
+// Creates every directory the record's name passes through, outermost first, also when they
+// exist already. Returns 1, creating nothing, when the deepest one would not fit its buffer.
+static int makeRecordDirectories(const char *name) {
+    char directory[RECORD_DIRECTORY_BUFFER];
+    size_t deepest = lastDirectoryEnd(name);
+    if (deepest == 0)
+        return 0;
+    if (joinRecordPath(directory, sizeof(directory), setup.installDir, name, deepest) != 0)
+        return 1;
+    for (size_t j = 1; j <= deepest; j++) {
+        if (name[j] != '\\')
+            continue;
+        joinRecordPath(directory, sizeof(directory), setup.installDir, name, j);
+        MakeDirectory(directory);
+    }
+    return 0;
+}
+
+// Reads the record's data into one block of its full size and writes it to path in one write.
+// An empty record makes an empty file. Returns 0 when the file is whole on disk.
+static int writeRecordFile(ArchiveReader *reader, const char *path, uint32_t dataSize) {
+    if (dataSize == 0)
+        return writeWholeFile(path, NULL, 0);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize);
+    if (block == NULL)
+        return 1;
+    int failed = 1;
+    void *data = GlobalLock(block);
+    if (data != NULL) {
+        if (archiveReadData(reader, data, dataSize) == ARCHIVE_OK)
+            failed = writeWholeFile(path, data, dataSize);
+        GlobalUnlock(block);
+    }
+    GlobalFree(block);
+    return failed;
+}
+
+// Takes the next record from the archive and writes its file below installDir. Returns 1, and
+// writes nothing, for a record the reader refuses (cut short, oversized, unsafe name) or whose
+// path would not fit; 1 also when the file cannot be written whole. 0 when it is on disk.
+static int extractRecord(HWND page, ArchiveReader *reader) {
+    char name[ARCHIVE_NAME_BUFFER];
+    char outputPath[RECORD_PATH_BUFFER];
+    uint32_t dataSize;
+    if (archiveReadName(reader, name) != ARCHIVE_OK)
+        return 1;
+    if (joinRecordPath(outputPath, sizeof(outputPath), setup.installDir, name, strlen(name)) != 0)
+        return 1;
+    if (makeRecordDirectories(name) != 0)
+        return 1;
+    if (archiveReadSize(reader, &dataSize) != ARCHIVE_OK)
+        return 1;
+    setStatus(page, outputPath, FALSE);
+    ProgressBarStep();
+    return writeRecordFile(reader, outputPath, dataSize);
+}
+
+// Handles every message waiting for the thread, the page's keys through the dialog manager, and
+// stops as soon as one of them was a cancel.
+static void pumpMessages(HWND page) {
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(page, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (setup.copyFailed)
+            return;
+    }
+}
+
+// Unpacks the archive record by record until all are written, one fails or the user cancels.
+static void extractArchive(HWND page, const char *archivePath) {
+    ArchiveReader reader;
+    if (setup.copyFailed || archiveOpen(&reader, archivePath) != ARCHIVE_OK) {
+        MessageBoxA(page, DECOMPRESS_FAILED, NULL, MB_OK | MB_ICONERROR);
+        setup.copyFailed = 1;
+        return;
+    }
+    for (int index = 0; index < PAYLOAD_ENTRY_COUNT; index++) {
+        setup.copyFailed = extractRecord(page, &reader);
+        if (!setup.copyFailed)
+            pumpMessages(page);
+        if (setup.copyFailed)
+            break;
+    }
+    archiveClose(&reader);
+}
+
+// Deletes both temporary files, whether or not they were made.
+static void deleteTempFiles(HWND page, const TempFiles *files) {
+    setStatus(page, STATUS_DELETING, FALSE);
+    if (files->archivePath[0] != '\0')
+        DeleteFileA(files->archivePath);
+    if (files->gzipPath[0] != '\0')
+        DeleteFileA(files->gzipPath);
+}
+
+static INT_PTR CopyPageInit(HWND page, UINT, WPARAM, LPARAM) {
+    PostMessageA(page, WM_COMMAND, CMD_START_COPY, 0);
+    return 1;
+}
+
+static INT_PTR CopyPageCancel(HWND, UINT, UINT, LPARAM) {
+    setup.copyFailed = 1;
+    return 1;
+}
+
+static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
+    TempFiles files = {};
+    int noTempDir = chooseTempDir();
+    setup.copyFailed = 0;
+    ProgressBarInit(GetDlgItem(page, IDC_PROGRESS_STRIP), PAYLOAD_ENTRY_COUNT);
+    setStatus(page, STATUS_PREPARING, TRUE);
+    ProgressBarStep();
+
+    if (!noTempDir)
+        nameTempFiles(&files);
+    setup.copyFailed = noTempDir || writePayload(files.gzipPath);
+    if (!setup.copyFailed)
+        setup.copyFailed = decompressPayload(page, &files);
+    extractArchive(page, files.archivePath);
+
+    deleteTempFiles(page, &files);
+    ProgressBarDone();
+    EndDialog(page, setup.copyFailed);
+    return 0;
+}
+
+static const CommandEntry COPY_COMMAND_ROWS[] = {
+    {CMD_START_COPY, CopyPageRun},
+    {IDCANCEL, CopyPageCancel},
+};
+static const CommandTable COPY_COMMANDS = {TABLE_ROWS(COPY_COMMAND_ROWS), COPY_COMMAND_ROWS,
+                                           DEFAULT_NONE};
+
+static INT_PTR CopyPageCommand(HWND page, UINT, WPARAM wParam, LPARAM lParam) {
+    return dispatchCommandTable(&COPY_COMMANDS, page, wParam, lParam);
+}
+
+static const MessageEntry COPY_MESSAGE_ROWS[] = {
+    {WM_COMMAND, CopyPageCommand},
+    {WM_INITDIALOG, CopyPageInit},
+    {WM_PAINT, paintPagePicture},
+};
+static const MessageTable COPY_MESSAGES = {TABLE_ROWS(COPY_MESSAGE_ROWS), COPY_MESSAGE_ROWS,
+                                           DEFAULT_NONE};
 
 INT_PTR CALLBACK CopyPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return dispatchMessageTable(&COPY_MESSAGES, window, message, wParam, lParam);
