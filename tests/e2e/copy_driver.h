@@ -34,6 +34,7 @@ struct RunRecord {
     int pagesAfterCopy = 0;     // dialogs other than message boxes once the copy page had gone
     std::vector<MessageSeen> messages;
     double copySeconds = -1; // copy page found -> next page or closing message found
+    double copyPageSeconds = -1; // copy page found -> copy page gone
     DWORD exitCode = STILL_ACTIVE;
     std::string failure; // what was awaited and not seen; empty when the run went through
 };
@@ -45,6 +46,29 @@ inline double seconds() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return (double)now.QuadPart / (double)frequency.QuadPart;
+}
+
+// Deletes path and, for a folder, everything below it, read-only files included.
+inline void removeTree(const std::string &path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..")
+                removeTree(path + "\\" + name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
 }
 
 inline std::string windowText(HWND window) {
@@ -182,16 +206,17 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action,
             break;
         }
         std::vector<HWND> dialogs = dialogsOf(process.dwProcessId);
-        if (copyPage != NULL && !IsWindow(copyPage))
+        if (copyPage != NULL && (!IsWindow(copyPage) || !IsWindowVisible(copyPage))) {
             copyPage = NULL; // the page has ended
+            record.copyPageSeconds = seconds() - copyShown;
+        }
         for (HWND dialog : dialogs) {
             if (isMessageBox(dialog)) {
                 if (dialog == lastBox)
                     continue; // answered already, still closing
-                MessageSeen seen = readMessageBox(dialog);
-                if (record.sawCopyPage && copyShown > 0 && record.copySeconds < 0 &&
-                    copyPage == NULL)
+                if (record.sawCopyPage && record.copySeconds < 0 && copyPage == NULL)
                     record.copySeconds = seconds() - copyShown;
+                MessageSeen seen = readMessageBox(dialog);
                 record.messages.push_back(seen);
                 lastSeen = "message \"" + seen.text + "\"";
                 lastBox = dialog;

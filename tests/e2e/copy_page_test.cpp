@@ -58,28 +58,6 @@ bool exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void removeTree(const std::string &path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                removeTree(path + "\\" + name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 // Every file below root by its relative name, and every directory, as they are on disk.
 struct Tree {
     std::map<std::string, std::string> files;
@@ -279,17 +257,17 @@ class CopyPage : public ::testing::Test {
     void SetUp() override {
         ASSERT_FALSE(environment("QUILLARY_INSTALLER").empty());
         ASSERT_EQ(product().names.size(), (size_t)RECORD_COUNT) << "the sample product's list";
-        removeTree(INSTALL_DIR);
-        removeTree(OUTSIDE_FILE);
-        removeTree(SCRATCH_DIR);
+        copydriver::removeTree(INSTALL_DIR);
+        copydriver::removeTree(OUTSIDE_FILE);
+        copydriver::removeTree(SCRATCH_DIR);
         CreateDirectoryA(SCRATCH_DIR, NULL);
         DeleteFileA(tempPath("filesdata.gz").c_str());
         DeleteFileA(tempPath("filesdata.dat").c_str());
     }
     void TearDown() override {
-        removeTree(INSTALL_DIR);
-        removeTree(SCRATCH_DIR);
-        removeTree(OUTSIDE_FILE);
+        copydriver::removeTree(INSTALL_DIR);
+        copydriver::removeTree(SCRATCH_DIR);
+        copydriver::removeTree(OUTSIDE_FILE);
     }
 };
 
@@ -334,7 +312,7 @@ TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
                  {"Enter", copydriver::PRESS_ENTER}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.how);
-        removeTree(INSTALL_DIR);
+        copydriver::removeTree(INSTALL_DIR);
         RunRecord run = copydriver::runInstaller(environment("QUILLARY_INSTALLER"), c.action);
         expectFailedCopy(run);
         Tree tree = installedTree();
@@ -356,7 +334,7 @@ TEST_F(CopyPage, UnwritableDestinationFileFailsTheCopy) {
     std::string readme = std::string(INSTALL_DIR) + "\\" + names[at];
     for (const char *how : {"locked", "folder"}) {
         SCOPED_TRACE(how);
-        removeTree(INSTALL_DIR);
+        copydriver::removeTree(INSTALL_DIR);
         ASSERT_TRUE(CreateDirectoryA(INSTALL_DIR, NULL));
         HANDLE lock = INVALID_HANDLE_VALUE;
         if (std::string(how) == "locked") {
@@ -398,7 +376,7 @@ TEST_F(CopyPage, DamagedPayloadsShowTheMessageAndInstallNoFile) {
                  {"truncated", payload.substr(0, payload.size() / 2)}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        removeTree(INSTALL_DIR);
+        copydriver::removeTree(INSTALL_DIR);
         std::string exe = installerWithPayload(c.label, c.bytes);
         ASSERT_FALSE(exe.empty()) << "the payload resource could not be replaced";
         RunRecord run = copydriver::runInstaller(exe, copydriver::LET_IT_RUN);
@@ -430,7 +408,7 @@ TEST_F(CopyPage, HostileArchivesFailWithoutWritingOutsideTheDestination) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        removeTree(INSTALL_DIR);
+        copydriver::removeTree(INSTALL_DIR);
         std::string exe = installerWithPayload(c.label, gzip(c.archive));
         ASSERT_FALSE(exe.empty());
         RunRecord run = copydriver::runInstaller(exe, copydriver::LET_IT_RUN);
@@ -458,7 +436,7 @@ TEST_F(CopyPage, PlainAndMultiMemberPayloadsInstallTheWholeProduct) {
                  {"two-members", gzip(archive.substr(0, half)) + gzip(archive.substr(half))}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        removeTree(INSTALL_DIR);
+        copydriver::removeTree(INSTALL_DIR);
         std::string exe = installerWithPayload(c.label, c.payload);
         ASSERT_FALSE(exe.empty());
         RunRecord run = copydriver::runInstaller(exe, copydriver::LET_IT_RUN);
