@@ -8,6 +8,7 @@ add_subdirectory(installer)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     include(cmake/mingw_gtest.cmake)
+    add_subdirectory(tests/e2e/support)
     add_subdirectory(tests/win)
     add_subdirectory(tests/e2e)
     add_subdirectory(bench)
