@@ -1,0 +1,137 @@
+// The main window over a known desktop: full-screen borderless popup, checkerboard backdrop,
+// two-colour title; and the ways the installer ends (close, exit command).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/installer_driver.h"
+
+using namespace driver;
+
+namespace {
+
+const int AGREEMENT_TEXT = 151;
+const uint32_t TITLE_SHADOW = 0x200040; // RGB(32, 0, 64)
+const uint32_t TITLE_LIGHT = 0x40A0FF;  // RGB(64, 160, 255)
+// The title lies inside this corner; its pixels are left out of the checkerboard check.
+const RECT TITLE_AREA = {0, 0, 700, 110};
+
+bool inside(const RECT &r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+// The installer's own full-screen window, class "SETUP".
+Window mainWindow(const Installer &app) { return app.waitForWindow(hasClass("SETUP")); }
+
+} // namespace
+
+TEST(Backdrop, ShowsTheDesktopCheckeredAndTitledOverTheWholeScreen) {
+    KnownDesktop desktop(KnownDesktop::stripes);
+    Installer app = Installer::start(Installer::pathFromEnvironment());
+    Window page = app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
+    Window main = mainWindow(app);
+    // The capture was taken while the main window was created; now let the installer be seen.
+    desktop.close();
+    Sleep(700);
+    Capture screen = captureScreen();
+    SIZE size = screenSize();
+
+    RECT rect = main.rect();
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, size.cx);
+    EXPECT_EQ(rect.bottom, size.cy);
+    LONG style = GetWindowLongA(main.handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_CAPTION) << "no title bar";
+    EXPECT_FALSE(style & (WS_BORDER | WS_THICKFRAME | WS_DLGFRAME)) << "no border";
+    EXPECT_EQ(GetMenu(main.handle()), (HMENU)NULL);
+    EXPECT_EQ(main.title(), "SETUP");
+
+    ASSERT_EQ(screen.width, size.cx);
+    ASSERT_EQ(screen.height, size.cy);
+    RECT pageRect = page.rect();
+    long black = 0, kept = 0, wrong = 0;
+    std::string firstWrong;
+    for (int y = 0; y < screen.height; y++) {
+        int storedRow = screen.height - 1 - y; // stored row 0 is the bottom screen row
+        for (int x = 0; x < screen.width; x++) {
+            if (inside(TITLE_AREA, x, y) || inside(pageRect, x, y))
+                continue;
+            uint32_t expected = (x % 2 == storedRow % 2) ? 0 : desktop.expected(x, y);
+            if (screen.pixel(x, y) == expected) {
+                (expected == 0 ? black : kept)++;
+            } else if (wrong++ == 0) {
+                char text[128];
+                snprintf(text, sizeof(text), "(%d, %d) is %06X, expected %06X", x, y,
+                         screen.pixel(x, y), expected);
+                firstWrong = text;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "first wrong pixel " << firstWrong;
+    EXPECT_GT(black, 1000);
+    EXPECT_GT(kept, 1000);
+
+    long shadow = 0, light = 0;
+    for (int y = TITLE_AREA.top; y < TITLE_AREA.bottom; y++)
+        for (int x = TITLE_AREA.left; x < TITLE_AREA.right; x++) {
+            shadow += screen.pixel(x, y) == TITLE_SHADOW;
+            light += screen.pixel(x, y) == TITLE_LIGHT;
+        }
+    EXPECT_GT(light, 500) << "the light title pass RGB(64, 160, 255)";
+    EXPECT_GT(shadow, 50) << "the dark title pass RGB(32, 0, 64) showing beside the light one";
+    // Nothing of the title outside its corner: the first pass starts at (10, 10).
+    EXPECT_NE(screen.pixel(5, 5), TITLE_LIGHT);
+
+    if (HasFailure())
+        screen.saveBmp(buildPath("backdrop-failure.bmp"));
+    app.kill();
+}
+
+TEST(MainWindow, CloseMessageEndsTheInstallerWithExitCodeZero) {
+    Installer app = Installer::start(Installer::pathFromEnvironment());
+    app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
+    PostMessageA(mainWindow(app).handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.waitForExit(20000), 0u);
+}
+
+TEST(MainWindow, PostedExitCommandEndsTheInstallerWithExitCodeZero) {
+    Installer app = Installer::start(Installer::pathFromEnvironment());
+    app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
+    PostMessageA(mainWindow(app).handle(), WM_COMMAND, 300, 0);
+    EXPECT_EQ(app.waitForExit(20000), 0u);
+}
+
+// Run by ctest on an 8-bit screen: the backdrop is the desktop as captured, not darkened, and
+// its palette keeps the colours.
+TEST(BackdropOnPaletteScreen, ShowsTheDesktopUndarkened) {
+    HDC screenDC = GetDC(NULL);
+    int bits = GetDeviceCaps(screenDC, BITSPIXEL);
+    ReleaseDC(NULL, screenDC);
+    if (bits > 8)
+        GTEST_SKIP() << "needs a screen of 8 bits per pixel or fewer; this one has " << bits;
+
+    KnownDesktop desktop(KnownDesktop::stripes);
+    Sleep(500);
+    Capture before = captureScreen();
+    Installer app = Installer::start(Installer::pathFromEnvironment());
+    Window page = app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
+    desktop.close();
+    Sleep(700);
+    Capture after = captureScreen();
+    ASSERT_EQ(after.width, before.width);
+    ASSERT_EQ(after.height, before.height);
+
+    RECT pageRect = page.rect();
+    long same = 0, different = 0;
+    for (int y = 0; y < after.height; y++)
+        for (int x = 0; x < after.width; x++) {
+            if (inside(TITLE_AREA, x, y) || inside(pageRect, x, y))
+                continue;
+            (after.pixel(x, y) == before.pixel(x, y) ? same : different)++;
+        }
+    EXPECT_EQ(different, 0) << "pixels that changed outside the title and the page";
+    EXPECT_GT(same, 100000);
+    app.kill();
+}
