@@ -35,3 +35,39 @@ endfunction()
 
 quillary_wine_test(win LABEL win EXE ${QUILLARY_WIN64_DIR}/tests/win/win_tests.exe TIMEOUT 600)
 quillary_wine_test(e2e LABEL e2e EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe)
+
+# The copy page filling up a small C: (3698 KB free: enough for the free-space check, too little
+# for the product). On a normal C: the same test skips itself, so the e2e group stays whole.
+add_test(NAME e2e.copy-disk-full
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-small-c ${CMAKE_BINARY_DIR} 3698000
+            -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
+               ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=CopyPage.DiskFull*)
+set_tests_properties(e2e.copy-disk-full PROPERTIES
+    LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300)
+
+# The backdrop once more on a screen of odd height (the checkerboard's row parity counts from
+# the bottom row), and on an 8-bit palette screen, where it is shown undarkened.
+quillary_wine_test(e2e.odd-screen LABEL e2e SCREEN 1024x767x24 TIMEOUT 300
+    EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe ARGS --gtest_filter=Backdrop.*)
+quillary_wine_test(e2e.palette-screen LABEL e2e SCREEN 1024x768x8 TIMEOUT 300
+    EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe ARGS --gtest_filter=BackdropOnPaletteScreen.*)
+
+# The destination page on a small C: (scripts/small-drive.sh with-small-c): each entry makes the
+# drive its scenario names in QUILLARY_SMALL_C and runs that scenario alone. The scenarios skip
+# themselves in the e2e group, where QUILLARY_SMALL_C is unset.
+function(quillary_small_c_test name bytes scenario filter)
+    add_test(NAME ${name}
+        COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-small-c ${CMAKE_BINARY_DIR}
+                ${bytes} ${ARGN} -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
+                ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=${filter})
+    set_tests_properties(${name} PROPERTIES
+        LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300
+        ENVIRONMENT QUILLARY_SMALL_C=${scenario})
+endfunction()
+quillary_small_c_test(e2e.destination-exact-space 3698000 3698000
+    SmallDrive.ExactlyTheRequiredSpace*)
+quillary_small_c_test(e2e.destination-low-space 3694592 3694592 SmallDrive.LessThanTheRequired*)
+quillary_small_c_test(e2e.destination-above-4gib 4294971392 4294971392
+    SmallDrive.FreeSpaceAboveFourGibibytes*)
+quillary_small_c_test(e2e.destination-no-program-files 3698000 no-program-files
+    SmallDrive.WithoutProgramFiles* --no-program-files)
