@@ -30,10 +30,10 @@ struct RunRecord {
     bool sawAgreement = false;
     bool sawDestination = false;
     bool sawCopyPage = false;
-    std::string copyStatusSeen; // the status line when the copy page was first found
-    int pagesAfterCopy = 0;     // dialogs other than message boxes once the copy page had gone
+    std::vector<std::string> statusSeen; // distinct status lines, in order (when watched)
+    int pagesAfterCopy = 0; // dialogs other than message boxes once the copy page had gone
     std::vector<MessageSeen> messages;
-    double copySeconds = -1; // copy page found -> next page or closing message found
+    double copySeconds = -1;     // copy page found -> next page or closing message found
     double copyPageSeconds = -1; // copy page found -> copy page gone
     DWORD exitCode = STILL_ACTIVE;
     std::string failure; // what was awaited and not seen; empty when the run went through
@@ -176,9 +176,11 @@ inline void answerMessageBox(HWND box, const MessageSeen &seen) {
 }
 
 // Runs the installer at exe to its end: "I Agree", "Next" on the proposed destination, then the
-// copy action, answering every message box. Each wait gives up after timeoutSeconds.
-inline RunRecord runInstaller(const std::string &exe, CopyAction action,
-                              double timeoutSeconds = 60) {
+// copy action, answering every message box. Each wait gives up after timeoutSeconds. With
+// watchStatus the copy page's status line is read as often as the page answers, until the page
+// is destroyed (reading it slows the page down, so timings are not taken that way).
+inline RunRecord runInstaller(const std::string &exe, CopyAction action, double timeoutSeconds = 60,
+                              bool watchStatus = false) {
     RunRecord record;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -193,6 +195,7 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action,
     double deadline = seconds() + timeoutSeconds;
     double copyShown = 0;
     HWND copyPage = NULL;
+    HWND statusPage = NULL; // the copy page, until it is destroyed
     HWND lastBox = NULL;
     bool acted = false;
     std::string lastSeen = "nothing";
@@ -206,6 +209,15 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action,
             break;
         }
         std::vector<HWND> dialogs = dialogsOf(process.dwProcessId);
+        if (watchStatus && statusPage != NULL) {
+            std::string status =
+                IsWindow(statusPage) ? windowText(GetDlgItem(statusPage, 215)) : "";
+            if (!IsWindow(statusPage))
+                statusPage = NULL;
+            else if (!status.empty() && // unanswered, or the page is being torn down
+                     (record.statusSeen.empty() || record.statusSeen.back() != status))
+                record.statusSeen.push_back(status);
+        }
         if (copyPage != NULL && (!IsWindow(copyPage) || !IsWindowVisible(copyPage))) {
             copyPage = NULL; // the page has ended
             record.copyPageSeconds = seconds() - copyShown;
@@ -225,8 +237,8 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action,
                 if (!record.sawCopyPage) {
                     copyShown = seconds();
                     record.sawCopyPage = true;
-                    record.copyStatusSeen = windowText(GetDlgItem(dialog, 215));
                     copyPage = dialog;
+                    statusPage = dialog;
                     lastSeen = "the copy page";
                 }
                 if (!acted) {

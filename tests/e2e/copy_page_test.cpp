@@ -274,8 +274,8 @@ class CopyPage : public ::testing::Test {
 } // namespace
 
 TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
-    RunRecord run =
-        copydriver::runInstaller(environment("QUILLARY_INSTALLER"), copydriver::LET_IT_RUN);
+    RunRecord run = copydriver::runInstaller(environment("QUILLARY_INSTALLER"),
+                                             copydriver::LET_IT_RUN, 60, true);
     EXPECT_EQ(run.failure, "");
     ASSERT_TRUE(run.sawCopyPage);
     EXPECT_TRUE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
@@ -301,6 +301,21 @@ TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
     EXPECT_TRUE(galleryTree.files.empty() && galleryTree.directories.empty())
         << "Gallerix is created empty";
     expectTempFilesGone();
+
+    // The status line names each step and each file by its full path. (The last text, set just
+    // before the page closes without pumping again, cannot be read from outside.)
+    ASSERT_FALSE(run.statusSeen.empty());
+    int paths = 0;
+    const std::string prefix = std::string(INSTALL_DIR) + "\\";
+    for (const std::string &status : run.statusSeen) {
+        bool isPath = status.compare(0, prefix.size(), prefix) == 0 &&
+                      source.files.count(lower(status.substr(prefix.size())));
+        paths += isPath;
+        EXPECT_TRUE(isPath || status == "Preparing to decompress setup files" ||
+                    status == "Decompressing setup files" || status == "Deleting temproary files")
+            << "unexpected status \"" << status << "\"";
+    }
+    EXPECT_GT(paths, 0) << "no file's path was seen in the status line";
 }
 
 TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
