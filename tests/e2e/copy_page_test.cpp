@@ -318,6 +318,24 @@ TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
     EXPECT_GT(paths, 0) << "no file's path was seen in the status line";
 }
 
+// With the temporary directory at a drive root (TMP and TEMP set to C:\ for the installer), the
+// root's backslash is dropped once and the temporary files are C:\filesdata.gz and .dat.
+TEST_F(CopyPage, TemporaryDirectoryAtADriveRootLosesItsBackslash) {
+    char oldTmp[MAX_PATH] = "", oldTemp[MAX_PATH] = "";
+    DWORD hadTmp = GetEnvironmentVariableA("TMP", oldTmp, sizeof(oldTmp));
+    DWORD hadTemp = GetEnvironmentVariableA("TEMP", oldTemp, sizeof(oldTemp));
+    SetEnvironmentVariableA("TMP", "C:\\");
+    SetEnvironmentVariableA("TEMP", "C:\\");
+    RunRecord run =
+        copydriver::runInstaller(environment("QUILLARY_INSTALLER"), copydriver::LET_IT_RUN);
+    SetEnvironmentVariableA("TMP", hadTmp ? oldTmp : NULL);
+    SetEnvironmentVariableA("TEMP", hadTemp ? oldTemp : NULL);
+    EXPECT_TRUE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
+    EXPECT_EQ(expectInstalledFilesWhole(installedTree()), RECORD_COUNT);
+    EXPECT_FALSE(exists("C:\\filesdata.gz"));
+    EXPECT_FALSE(exists("C:\\filesdata.dat"));
+}
+
 TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
     struct {
         const char *how;
