@@ -8,8 +8,6 @@
 // Bytes the agreement text is loaded into: at most 6999 characters are shown.
 enum { AGREEMENT_BUFFER = 7000 };
 
-static const char CANCEL_QUESTION[] = "Are you sure you want to cancel the setup?";
-
 static void loadPagePicture(void) {
     BITMAP description;
     setup.pagePicture.bitmap = LoadBitmapA(setup.instance, PAGE_PICTURE_NAME);
@@ -36,8 +34,7 @@ static INT_PTR AgreementPageInit(HWND window, UINT, WPARAM, LPARAM) {
 static INT_PTR AgreementPageCommand(HWND window, UINT commandId, UINT, LPARAM) {
     if (commandId == IDOK) {
         EndDialog(window, 0);
-    } else if (MessageBoxA(window, CANCEL_QUESTION, SETUP_CAPTION, MB_ICONQUESTION | MB_YESNO) ==
-               IDYES) {
+    } else if (confirmCancel(window)) {
         EndDialog(window, 1);
     }
     return 0;

@@ -14,7 +14,6 @@ enum { DRIVE_STRINGS_BUFFER = 100 };
 
 static const char PRODUCT_FOLDER[] = "Quillary";
 
-static const char CANCEL_QUESTION[] = "Are you sure you want to cancel the setup?";
 static const char NO_FOLDER_WARNING[] = "You were forgoten to select an directory";
 static const char LOW_SPACE_WARNING[] =
     "You do not have enough Free disk space on this drive for installation. Change the drive or "
@@ -125,8 +124,7 @@ static void DestinationPageNext(HWND window) {
 static INT_PTR DestinationPageCommand(HWND window, UINT commandId, UINT, LPARAM) {
     if (commandId == IDOK) {
         DestinationPageNext(window);
-    } else if (MessageBoxA(window, CANCEL_QUESTION, SETUP_CAPTION, MB_ICONQUESTION | MB_YESNO) ==
-               IDYES) {
+    } else if (confirmCancel(window)) {
         EndDialog(window, 1);
     }
     return 0;

@@ -20,3 +20,7 @@ void updateFreeSpace(int drive);
 // WM_PAINT handler of the four wizard pages: copies the page picture, unscaled, to the page's
 // top-left corner. Returns 0.
 INT_PTR paintPagePicture(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Asks "Are you sure you want to cancel the setup?" over the page (Yes and No), as the
+// agreement and destination pages do. TRUE when the user answered Yes.
+BOOL confirmCancel(HWND page);
