@@ -4,6 +4,6 @@ set(QUILLARY_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/installer/backdrop/checkerboard.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/archive_reader.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/progress_math.cpp
-    ${CMAKE_SOURCE_DIR}/installer/payload/record_paths.cpp
+    ${CMAKE_SOURCE_DIR}/installer/common/paths.cpp
     ${CMAKE_SOURCE_DIR}/installer/pages/destination_rules.cpp
 )

@@ -8,7 +8,7 @@
 
 const char TITLE_FONT_FACE[] = "Arial Black";
 
-static const char TITLE_TEXT[] = "Quillary - Setup";
+static const char TITLE_TEXT[] = SETUP_TITLE;
 static const COLORREF TITLE_SHADOW_COLOR = RGB(32, 0, 64);
 static const COLORREF TITLE_COLOR = PALETTERGB(64, 160, 255);
 static const int TITLE_SHADOW_POS = 10; // dark pass at (10, 10)

@@ -3,7 +3,7 @@
 
 SetupState setup;
 
-const char SETUP_CAPTION[] = "Quillary - Setup";
+const char SETUP_CAPTION[] = SETUP_TITLE;
 
 BOOL MakeDirectory(const char *path) {
     SECURITY_ATTRIBUTES attributes;

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include "common/paths.h"
+#include "common/product.h"
+
 // The page picture: the bitmap every wizard page paints, with its size in pixels.
 struct PagePicture {
     HBITMAP bitmap;
@@ -13,8 +16,7 @@ struct PagePicture {
 enum {
     DRIVE_TABLE_SIZE = 20, // entries of driveRoots
     DRIVE_ROOT_SIZE = 5,   // "C:\" and its terminator, with room to spare
-    PATH_BUFFER = 512,     // every path and text buffer of the record
-    TEMP_BUFFER = 260,     // tempDir, as GetTempPathA is given it
+    TEMP_BUFFER = SHELL_PATH_BUFFER, // tempDir, as GetTempPathA is given it
     CLASS_NAME_BUFFER = 20
 };
 
@@ -43,6 +45,12 @@ struct SetupState {
     int copyFailed;
     char programsDir[PATH_BUFFER];
     char groupFolder[PATH_BUFFER];
+    // The two browsers' list state: image-list positions of icons 201, 202 and 203, and the
+    // sorted-list position of the folder-name item listDirectory added last.
+    int folderImage;
+    int upImage;
+    int newFolderImage;
+    int lastItemIndex;
 };
 
 extern SetupState setup;

@@ -6,13 +6,8 @@
 #include "resources/resource.h"
 #include "shell/message_table.h"
 
-// Kilobytes (of 1000 bytes) the installed product needs; exactly this much is enough.
-static const unsigned int REQUIRED_KB = 3698;
-
 // Characters the logical drive strings are read into.
 enum { DRIVE_STRINGS_BUFFER = 100 };
-
-static const char PRODUCT_FOLDER[] = "Quillary";
 
 static const char NO_FOLDER_WARNING[] = "You were forgoten to select an directory";
 static const char LOW_SPACE_WARNING[] =
@@ -89,7 +84,7 @@ static void showDestination(HWND window) {
 
 static INT_PTR DestinationPageInit(HWND window, UINT, WPARAM, LPARAM) {
     chooseDefaultDestination();
-    lstrcpynA(setup.folderName, PRODUCT_FOLDER, PATH_BUFFER);
+    lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
     showDestination(window);
     return TRUE;
 }
@@ -106,7 +101,7 @@ static void DestinationPageNext(HWND window) {
         refuseWithFocusOnField(window, NO_FOLDER_WARNING);
         return;
     }
-    if (setup.freeKB < REQUIRED_KB) {
+    if (setup.freeKB < (unsigned int)REQUIRED_KB) {
         // Yes and No both leave the page open.
         MessageBoxA(window, LOW_SPACE_WARNING, SETUP_CAPTION, MB_ICONHAND | MB_YESNO);
         return;

@@ -8,24 +8,6 @@ static const char PROGRAM_FILES_SUFFIX[] = ":\\Program files";
 
 static char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
 
-int joinDestination(char *out, size_t outSize, const char *baseDir, const char *folderName) {
-    if (outSize == 0)
-        return 1;
-    out[0] = '\0';
-    size_t baseLength = strlen(baseDir);
-    size_t nameLength = strlen(folderName);
-    size_t separator = baseLength > 3 ? 1 : 0;
-    size_t total = baseLength + separator + nameLength;
-    if (total > DESTINATION_PATH_MAX || total >= outSize)
-        return 1;
-    memcpy(out, baseDir, baseLength);
-    if (separator)
-        out[baseLength] = '\\';
-    memcpy(out + baseLength + separator, folderName, nameLength);
-    out[total] = '\0';
-    return 0;
-}
-
 int readDriveStrings(const char *buffer, size_t bufferLength, char *roots, int maxRoots,
                      size_t rootSize, char startDrive, int *selected) {
     int count = 0;

@@ -1,19 +1,11 @@
-// Destination rules without a window: joining a directory and a folder name, reading the logical
+// Destination rules without a window: reading the logical
 // drive strings into the drive table, and turning a free-space query into kilobytes.
 // Portable: no window system needed, so native tests reach it.
 #pragma once
 
 #include <stddef.h>
 
-// Longest path the record's 512-character buffers hold.
-enum { DESTINATION_PATH_MAX = 511 };
-
-// Joins baseDir and folderName into out: baseDir, a backslash only when baseDir is longer than
-// 3 characters (a drive root such as C:\ already ends in one), then folderName.
-// Returns 1 and leaves out empty when the result would be longer than DESTINATION_PATH_MAX
-// characters or not fit outSize: an over-long join is refused, never cut into another path.
-// Returns 0 when out holds the joined path.
-int joinDestination(char *out, size_t outSize, const char *baseDir, const char *folderName);
+#include "common/paths.h" // joinDestination, the joining rule of installDir
 
 // Walks the NUL-separated root strings of a logical-drive list (ended by an empty string) and
 // copies them, upper-cased, into roots, at most maxRoots entries of rootSize characters.

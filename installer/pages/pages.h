@@ -24,3 +24,20 @@ INT_PTR paintPagePicture(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 // Asks "Are you sure you want to cancel the setup?" over the page (Yes and No), as the
 // agreement and destination pages do. TRUE when the user answered Yes.
 BOOL confirmCancel(HWND page);
+
+// The list both browsers fill: the directory browser (mode 0) and the Start-menu folder browser
+// (mode 1). The image positions and lastItemIndex live in SetupState; one browser is open at a
+// time.
+enum { LIST_MODE_DIRECTORY = 0, LIST_MODE_START_MENU = 1 };
+// Creates the 16 x 16 masked image list of icons 201, 202 and 203, stores their positions in
+// folderImage, upImage and newFolderImage, and attaches it to list as its small-image list.
+void attachBrowserImages(HWND list);
+// Refills list with the go-up item (when path is below its root in that mode), the
+// subdirectories of path and the folder-name item, and shows the resulting path in the mode's
+// path field of dialog. path is extended by the search pattern and restored before it returns.
+void listDirectory(HWND dialog, HWND list, char *path, int mode);
+// Inserts one item with its text, image and item data at position.
+void addListItem(HWND list, const char *text, int position, int image);
+// TRUE when the item at the sorted-list position is the go-up item, told by its item data and
+// not by its position: a name such as "!tools" may sort before "........".
+BOOL isGoUpItem(HWND list, int position);

@@ -9,7 +9,7 @@
 #include "payload/archive_reader.h"
 #include "payload/decompress.h"
 #include "payload/progress_bar.h"
-#include "payload/record_paths.h"
+#include "common/paths.h"
 #include "payload_config.h"
 #include "resources/resource.h"
 #include "shell/message_table.h"
@@ -25,7 +25,7 @@ static const char STATUS_DELETING[] = "Deleting temproary files"; // the text as
 static const char DECOMPRESS_FAILED[] = "Can't decompress setup files";
 static const char GZIP_FILE_NAME[] = "filesdata.gz";
 static const char ARCHIVE_FILE_NAME[] = "filesdata.dat";
-static const char SAMPLE_FOLDER[] = "Gallerix"; // sample pictures: created empty, not carried
+static const char SAMPLE_FOLDER[] = SAMPLE_FOLDER_NAME;
 
 // The temporary files, named once the temporary directory is known; empty when there is none.
 struct TempFiles {

@@ -4,12 +4,14 @@
 #include <stdio.h>
 #include <zlib.h>
 
+#include "common/product.h"
+
 enum {
     DECOMPRESS_CHUNK = 16384, // bytes per gzread
 };
 
 // The name before the first colon of every "%s: %s\n" message of ReportGzipError.
-#define GZIP_ERROR_NAME "Quillary Setup"
+#define GZIP_ERROR_NAME PRODUCT_NAME " Setup"
 
 // Results of DecompressFile and DecompressStream. Every failure has also been reported in one
 // message box (no owner, the system's default caption, no icon, one OK button).

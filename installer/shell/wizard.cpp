@@ -10,8 +10,6 @@ const char CANCEL_MESSAGE[] =
     "Setup was canceled. Any notes or errors you can send on my email: setup@quillary.example";
 const char SUCCESS_FORMAT[] = "%s was successfully %s";
 
-static const char PRODUCT_NAME[] = "Quillary";
-
 // Runs one page modally over the main window; -1 (no template) counts as a cancel like 1.
 static INT_PTR runPage(HWND window, const char *templateName, DLGPROC procedure) {
     return DialogBoxParamA(setup.instance, templateName, window, procedure, 0);

@@ -1,10 +1,10 @@
-// Record output paths and directory prefixes, and the buffers that must not overflow.
+// Path joining rules (record, destination, group) and the buffers that must not overflow.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "payload/record_paths.h"
+#include "common/paths.h"
 
 TEST(RecordPaths, JoinsDirectoryBackslashAndNamePrefix) {
     struct {
@@ -73,4 +73,25 @@ TEST(RecordPaths, DropsExactlyOneTrailingBackslash) {
         dropTrailingBackslash(buffer);
         EXPECT_STREQ(buffer, c.out) << c.in;
     }
+}
+
+TEST(GroupPath, AddsOneBackslashUnlessTheFolderEndsInOneAndRefusesWhatDoesNotFit) {
+    struct {
+        const char *dir, *name, *expected;
+    } cases[] = {
+        {"C:\\Menu\\Programs", "Quillary", "C:\\Menu\\Programs\\Quillary"},
+        {"C:\\", "Quillary", "C:\\Quillary"},
+        {"C:", "Quillary", "C:\\Quillary"},
+        {"", "Quillary", "\\Quillary"},
+    };
+    for (const auto &c : cases) {
+        char out[PATH_BUFFER];
+        ASSERT_EQ(joinGroupPath(out, sizeof(out), c.dir, c.name), 0) << c.dir;
+        EXPECT_STREQ(out, c.expected);
+    }
+    char small[12];
+    EXPECT_EQ(joinGroupPath(small, sizeof(small), "C:\\Menu", "Quill"), 1) << "needs 13 bytes";
+    EXPECT_STREQ(small, "") << "a refused join leaves the buffer empty";
+    EXPECT_EQ(joinGroupPath(small, sizeof(small), "C:\\Menu", "Quil"), 0);
+    EXPECT_STREQ(small, "C:\\Menu\\Quil");
 }

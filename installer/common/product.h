@@ -1,0 +1,21 @@
+// The product's constants: its name, the files the installer points at, and the space it needs.
+// Portable: no <windows.h>, so the core, the tools and the native tests share one spelling.
+#pragma once
+
+// The product's display name: the default folder name, registry key names and values, the
+// program group's name and the word of the success message.
+#define PRODUCT_NAME "Quillary"
+// The caption of every message box the installer shows with its own title, and the backdrop's
+// title.
+#define SETUP_TITLE PRODUCT_NAME " - Setup"
+
+// Files below installDir that the registry entries and the shortcuts point at.
+#define PRODUCT_PROGRAM "Quillary.exe"
+#define PRODUCT_UNINSTALLER "uninstall.exe"
+#define PRODUCT_README "Readme.wri"
+
+// The sample-pictures folder: created empty below installDir, not carried in the payload.
+#define SAMPLE_FOLDER_NAME "Gallerix"
+
+// Kilobytes (of 1000 bytes) the installed product needs; exactly this much is enough.
+enum { REQUIRED_KB = 3698 };
