@@ -28,3 +28,13 @@
 // Controls of the copy page.
 #define IDC_PROGRESS_STRIP 214
 #define IDC_COPY_STATUS 215
+
+// Controls of the directory browser.
+#define IDC_BROWSE_PATH 102
+#define IDC_SPACE_LABEL 103
+#define IDC_DRIVE_BOX 104
+#define IDC_FOLDER_NAME 105
+#define IDC_DIRECTORY_LIST 107
+
+// The path field of the Start-menu folder browser.
+#define IDC_GROUP_PATH 211
