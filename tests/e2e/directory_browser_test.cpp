@@ -85,6 +85,19 @@ void expectShownPath(const Window &browser, const std::string &path) {
     EXPECT_EQ(browser.text(IDC_BROWSE_PATH), path);
 }
 
+// Waits until the destination page's field 101 shows path: the page rebuilds it once the
+// browser's modal loop has returned, just after the browser went.
+void expectDestination(const Window &page, const std::string &path) {
+    driver::waitFor([&] { return page.text(IDC_INSTALL_DIR) == path; }, 3000);
+    EXPECT_EQ(page.text(IDC_INSTALL_DIR), path);
+}
+
+// Waits for the focus to reach the control once a message box has gone.
+void expectFocusOn(const Window &window, int id) {
+    driver::waitFor([&] { return window.focusedControl() == window.control(id); }, 3000);
+    EXPECT_EQ(window.focusedControl(), window.control(id)) << "focus on control " << id;
+}
+
 // The number in " Available: N KB, Required: 3698 KB", or -1 when the label is not of that form.
 long long availableKB(const std::string &label) {
     const std::string head = " Available: ";
@@ -238,7 +251,7 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
     // OK keeps the move; the destination page takes it over.
     browser.press(IDOK);
     browser.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), "C:\\Program Files\\Quillary");
+    expectDestination(page, "C:\\Program Files\\Quillary");
 
     // Opening again starts where the user left, on the same drive.
     Window again = openBrowser(installer, page);
@@ -248,7 +261,7 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
     EXPECT_EQ(againDrives[driver::comboSelection(again.control(IDC_DRIVE_BOX))], "C:\\");
     again.pressEscape();
     again.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), "C:\\Program Files\\Quillary");
+    expectDestination(page, "C:\\Program Files\\Quillary");
     installer.kill();
 }
 
@@ -281,7 +294,8 @@ TEST_F(DirectoryBrowser, NameFieldHoldsNinetyNineCharactersAndAnEmptyNameIsWarne
     std::string name98(98, 'n');
     browser.setText(IDC_FOLDER_NAME, name98);
     SendMessageA(browser.control(IDC_FOLDER_NAME), EM_SETSEL, 98, 98);
-    browser.type(IDC_FOLDER_NAME, "xy");
+    for (const char *key : {"x", "y"}) // one key at a time, as a user types
+        browser.type(IDC_FOLDER_NAME, key);
     std::string name99 = name98 + "x";
     EXPECT_EQ(browser.text(IDC_FOLDER_NAME), name99);
     // An over-long paste is refused whole.
@@ -290,9 +304,11 @@ TEST_F(DirectoryBrowser, NameFieldHoldsNinetyNineCharactersAndAnEmptyNameIsWarne
     EXPECT_EQ(browser.text(IDC_BROWSE_PATH), "C:\\Program files\\Quillary")
         << "field 102 waits for the next move";
 
-    // Into the 99-character folder three times; a fourth would pass the length limit and is
-    // refused, changing nothing.
+    // A refresh shows the new name; then into the 99-character folder three times. A fourth
+    // move would pass the length limit and is refused, changing nothing.
+    driver::doubleClickEmptySpace(listOf(browser));
     std::string base = PROGRAM_FILES;
+    expectShownPath(browser, base + "\\" + name99);
     for (int level = 0; level < 3; level++) {
         doubleClick(browser, name99);
         base += "\\" + name99;
@@ -313,17 +329,17 @@ TEST_F(DirectoryBrowser, NameFieldHoldsNinetyNineCharactersAndAnEmptyNameIsWarne
     EXPECT_EQ(warning.buttons(), std::vector<int>{IDOK});
     warning.answer(IDOK);
     EXPECT_TRUE(browser.exists() && browser.visible());
-    EXPECT_EQ(browser.focusedControl(), browser.control(IDC_FOLDER_NAME));
+    expectFocusOn(browser, IDC_FOLDER_NAME);
 
     // Cancel closes with the empty name; Next on the page then warns.
     browser.press(IDCANCEL);
     browser.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), base + "\\");
+    expectDestination(page, base + "\\");
     page.press(IDOK);
     MessageBox noFolder = installer.waitForMessageBox();
     expectBox(noFolder, NO_FOLDER_WARNING, BoxIcon::EXCLAMATION, {IDOK});
     noFolder.answer(IDOK);
-    EXPECT_EQ(page.focusedControl(), page.control(IDC_INSTALL_DIR));
+    expectFocusOn(page, IDC_INSTALL_DIR);
 
     // Opening again gives the product's name back, in the field, the list and field 102.
     Window again = openBrowser(installer, page);
@@ -332,7 +348,7 @@ TEST_F(DirectoryBrowser, NameFieldHoldsNinetyNineCharactersAndAnEmptyNameIsWarne
     EXPECT_EQ(driver::listTexts(listOf(again)), (std::vector<std::string>{GO_UP, DEFAULT_NAME}));
     again.press(IDCANCEL);
     again.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), base + "\\Quillary");
+    expectDestination(page, base + "\\Quillary");
     installer.kill();
 }
 
@@ -429,7 +445,7 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
     // Cancel keeps the drive, its root and its free space: Next on the page refuses it.
     browser.press(IDCANCEL);
     browser.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), "E:\\Quillary");
+    expectDestination(page, "E:\\Quillary");
     page.press(IDOK);
     MessageBox refused = installer.waitForMessageBox();
     expectBox(refused, LOW_SPACE_WARNING, BoxIcon::ERROR_HAND, {IDYES, IDNO});
@@ -449,7 +465,7 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
     expectShownPath(again, DEEP_INSTALL_DIR);
     again.press(IDOK);
     again.waitUntilGone();
-    EXPECT_EQ(page.text(IDC_INSTALL_DIR), DEEP_INSTALL_DIR);
+    expectDestination(page, DEEP_INSTALL_DIR);
 
     // The whole installation lands there.
     page.press(IDOK);

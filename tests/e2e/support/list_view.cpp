@@ -168,9 +168,16 @@ std::vector<std::string> comboTexts(HWND combo) {
     std::vector<std::string> texts;
     int count = (int)send(combo, CB_GETCOUNT, 0, 0);
     for (int i = 0; i < count; i++) {
-        char text[256] = "";
-        if ((int)send(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0) < (int)sizeof(text))
-            send(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)text);
+        // Asked in UTF-16: Wine hands a wide text to an ANSI caller of another process.
+        wchar_t wide[256] = L"";
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0, SMTO_ABORTIFHUNG,
+                                SEND_TIMEOUT, &length) &&
+            length < 256)
+            SendMessageTimeoutW(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)wide, SMTO_ABORTIFHUNG,
+                                SEND_TIMEOUT, &length);
+        char text[512] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
         texts.push_back(text);
     }
     return texts;
