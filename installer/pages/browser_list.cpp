@@ -48,6 +48,9 @@ static int appendIcon(HIMAGELIST images, int id) {
     return ImageList_ReplaceIcon(images, -1, icon);
 }
 
+// The image-list calls here bind the installer to the common controls library, which registers
+// the list view class (SysListView32) when it is loaded at start, before any browser opens; no
+// initialisation call is needed.
 void attachBrowserImages(HWND list) {
     HIMAGELIST images = ImageList_Create(16, 16, ILC_MASK, 3, 0);
     setup.folderImage = appendIcon(images, IDI_FOLDER);

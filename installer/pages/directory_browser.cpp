@@ -14,9 +14,6 @@
 static const char SPACE_LABEL_FORMAT[] = " Available: %lu KB, Required: %d KB";
 static const char NO_NAME_WARNING[] = "You forget to select a directory";
 static const char NO_NAME_CAPTION[] = "Warning";
-static const char LOW_SPACE_WARNING[] =
-    "You do not have enough Free disk space on this drive for installation. Change the drive or "
-    "remove some other program-s to free more disk space.";
 
 // The simple beep of a refused name or move.
 static const UINT SIMPLE_BEEP = 0xFFFFFFFF;

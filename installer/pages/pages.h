@@ -14,6 +14,8 @@ INT_PTR CALLBACK DirectoryBrowserProc(HWND window, UINT message, WPARAM wParam, 
 // Destination helpers the directory browser shares with the destination page.
 // Fills the drive table, selectedDrive, baseDir and freeKB with the default destination.
 void chooseDefaultDestination(void);
+// The refusal of a drive with less than REQUIRED_KB free, shown by the page and the browser.
+extern const char LOW_SPACE_WARNING[];
 // Sets freeKB from the free space of entry drive of driveRoots; 0 when it cannot be asked.
 void updateFreeSpace(int drive);
 
