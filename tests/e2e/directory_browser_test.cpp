@@ -468,6 +468,12 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
 
     // The whole installation lands there.
     page.press(IDOK);
+    page.waitUntilGone();
+    // A page after the copy page (it has a Browse button too) is finished with its OK.
+    Window next = installer.waitForWindow(
+        driver::anyWindow(driver::isMessageBox(), driver::hasControls({IDOK, IDC_BROWSE})), 60000);
+    if (!driver::looksLikeMessageBox(next))
+        next.press(IDOK);
     MessageBox done = installer.waitForMessageBox(60000);
     driver::waitFor([&] { return !done.text().empty(); }, 5000);
     EXPECT_EQ(done.text(), SUCCESS_TEXT);
