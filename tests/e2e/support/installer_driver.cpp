@@ -635,11 +635,24 @@ KnownDesktop::KnownDesktop(std::function<uint32_t(int, int)> colourAt)
     thread_ = CreateThread(NULL, 0, threadMain, this, 0, &threadId_);
     if (!thread_ || WaitForSingleObject(ready_, 10000) != WAIT_OBJECT_0 || !hwnd_)
         throw DriverError("the known desktop window did not come up");
-    // Painted and on screen before anyone captures it.
+    // Painted and on screen before anyone captures it: every 997th pixel shows what it should.
     DWORD_PTR ignored;
     SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &ignored);
-    GdiFlush();
-    Sleep(100);
+    bool shown = waitFor(
+        [this] {
+            Capture screen = captureScreen();
+            for (size_t i = 0; i < screen.pixels.size(); i += 997) {
+                int x = (int)(i % screen.width), y = (int)(i / screen.width);
+                if (screen.pixel(x, y) != colourAt_(x, y))
+                    return false;
+            }
+            return !screen.pixels.empty();
+        },
+        DEFAULT_TIMEOUT_MS);
+    if (!shown) {
+        close();
+        throw DriverError("the known desktop window was not painted on the screen");
+    }
 }
 
 void KnownDesktop::close() {
