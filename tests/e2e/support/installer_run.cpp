@@ -145,13 +145,15 @@ static MessageSeen readMessageBox(const MessageBox &box) {
     return seen;
 }
 
+// A box that went away meanwhile (closed by the program) is left alone.
 static void answerMessageBox(const MessageBox &box, const MessageSeen &seen) {
+    int answer = IDNO;
     if (box.hasButton(IDYES) && seen.text.find("allready exsist") != std::string::npos)
-        box.press(IDYES);
+        answer = IDYES;
     else if (box.hasButton(IDOK))
-        box.press(IDOK);
-    else
-        box.press(IDNO);
+        answer = IDOK;
+    if (box.hasButton(answer))
+        box.press(answer);
 }
 
 // Takes the copy action on the page once; returns whether it was taken.
@@ -225,6 +227,8 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
                     record.copySeconds = seconds() - copyShown;
                 MessageBox box(w.handle());
                 MessageSeen seen = readMessageBox(box);
+                if (!box.exists())
+                    continue; // gone before it could be read: not a message the user saw
                 record.messages.push_back(seen);
                 lastSeen = "message \"" + seen.text + "\"";
                 lastBox = w.handle();
