@@ -30,7 +30,7 @@ static int shotCount = 0;
 // A desktop as a user may have it: a blue sky fading to the horizon over green hills, and a
 // column of icons at the left.
 static uint32_t desktopPicture(int x, int y) {
-    SIZE size = screenSize();
+    static const SIZE size = screenSize();
     if (x >= 20 && x < 52 && y >= 20 && (y - 20) % 70 < 32 && y < 20 + 5 * 70) {
         static const uint32_t icons[5] = {0xF0C040, 0xFFFFFF, 0x40A0E0, 0xE05050, 0x70D070};
         return icons[(y - 20) / 70];
