@@ -251,40 +251,22 @@ struct CopyWatch {
     HWND strip = NULL;
     std::string installDir;
     int pathsShown = 0;
-    std::vector<COLORREF> atLastRecord; // after 129 steps: set when the last path is shown
-    std::vector<COLORREF> atCleanUp;    // after 130 steps: set with "Deleting temproary files"
+    std::vector<uint32_t> atLastRecord; // after 129 steps: set when the last path is shown
+    std::vector<uint32_t> atCleanUp;    // after 130 steps: set with "Deleting temproary files"
     int width = 0, height = 0;
     int quitAtPath = 0; // posts a quit message (code 7) when this path is shown; 0: never
 };
 CopyWatch *watch = NULL;
 
-std::vector<COLORREF> stripPixels(HWND strip, int *width, int *height) {
+// The strip as the screen shows it, 0x00RRGGBB pixels, top row first.
+std::vector<uint32_t> stripPixels(HWND strip, int *width, int *height) {
     RECT client;
     GetClientRect(strip, &client);
-    *width = client.right;
-    *height = client.bottom;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = -*height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = NULL;
-    HDC dc = GetDC(strip);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ kept = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, *width, *height, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::vector<COLORREF> out((size_t)*width * *height);
-    const unsigned char *bytes = (const unsigned char *)bits;
-    for (size_t i = 0; i < out.size(); i++) // blue, green, red, unused
-        out[i] = RGB(bytes[4 * i + 2], bytes[4 * i + 1], bytes[4 * i]);
-    SelectObject(memory, kept);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(strip, dc);
-    return out;
+    MapWindowPoints(strip, NULL, (POINT *)&client, 2);
+    driver::Capture shot = driver::captureRect(client);
+    *width = shot.width;
+    *height = shot.height;
+    return shot.pixels;
 }
 
 // Sees every text the copy page puts into its status line, just before the line takes it.
@@ -339,7 +321,9 @@ int filesBelow(const std::string &folder) {
     return count;
 }
 
-bool isBlue(COLORREF c) { return c == RGB(0, 0, 255); }
+const uint32_t BLUE = 0x0000FF, BLACK = 0x000000, WHITE = 0xFFFFFF;
+
+bool isBlue(uint32_t c) { return c == BLUE; }
 
 } // namespace
 
@@ -357,16 +341,16 @@ TEST_F(InProcessPage, CopyStepsTheStripToItsFullWidthAtTheEnd) {
     ASSERT_EQ(seen.atCleanUp.size(), (size_t)seen.width * seen.height);
     int right = seen.width - 1;
     EXPECT_TRUE(isBlue(seen.atLastRecord[0])) << "filled from the left";
-    EXPECT_EQ(seen.atLastRecord[right], RGB(0, 0, 0)) << "full before the last step";
+    EXPECT_EQ(seen.atLastRecord[right], BLACK) << "full before the last step";
     int blueTop = 0, white = 0;
     for (int x = 0; x < seen.width; x++)
         blueTop += isBlue(seen.atCleanUp[x]);
-    for (COLORREF c : seen.atCleanUp)
-        white += c == RGB(255, 255, 255);
+    for (uint32_t c : seen.atCleanUp)
+        white += c == WHITE;
     EXPECT_EQ(blueTop, seen.width) << "the top row is blue over the whole width";
     EXPECT_GT(white, 10) << "the percentage is drawn";
     for (int x = 0; x < seen.width / 3; x++) // the text lies in the middle third
-        EXPECT_NE(seen.atCleanUp[(seen.height / 2) * seen.width + x], RGB(255, 255, 255)) << x;
+        EXPECT_NE(seen.atCleanUp[(seen.height / 2) * seen.width + x], WHITE) << x;
 }
 
 // A quit message taken by the copy page's pump stops the copy as a cancel and is posted again
