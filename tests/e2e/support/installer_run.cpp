@@ -83,44 +83,44 @@ double seconds() {
 // (and answers no message) cannot hide a file that comes and goes meanwhile.
 class TempFileWatcher {
   public:
-    TempFileWatcher() {
+    explicit TempFileWatcher(RunRecord *record) : record_(record) {
         stop_ = CreateEventA(NULL, TRUE, FALSE, NULL);
         thread_ = CreateThread(NULL, 0, watch, this, 0, NULL);
     }
     ~TempFileWatcher() { finish(); }
-    std::vector<std::string> finish() {
-        if (thread_) {
-            SetEvent(stop_);
-            WaitForSingleObject(thread_, INFINITE);
-            CloseHandle(thread_);
-            CloseHandle(stop_);
-            thread_ = NULL;
-        }
-        return order_;
+    void finish() {
+        if (!thread_)
+            return;
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+        thread_ = NULL;
     }
 
   private:
     static DWORD WINAPI watch(void *parameter) {
         TempFileWatcher *self = (TempFileWatcher *)parameter;
-        const std::string paths[2] = {tempFilePath(PAYLOAD_FILE), tempFilePath(ARCHIVE_FILE)};
-        const char *names[2] = {PAYLOAD_FILE, ARCHIVE_FILE};
-        bool seen[2] = {false, false};
+        RunRecord *record = self->record_;
+        const std::string payload = tempFilePath(PAYLOAD_FILE);
+        const std::string archive = tempFilePath(ARCHIVE_FILE);
         do {
-            std::string together;
-            for (int i = 0; i < 2; i++) {
-                if (seen[i] || !pathExists(paths[i]))
-                    continue;
-                seen[i] = true;
-                together += (together.empty() ? "" : "+") + std::string(names[i]);
+            WIN32_FILE_ATTRIBUTE_DATA payloadData;
+            bool payloadThere =
+                GetFileAttributesExA(payload.c_str(), GetFileExInfoStandard, &payloadData) != FALSE;
+            record->sawTempPayload = record->sawTempPayload || payloadThere;
+            if (!record->sawTempArchive && pathExists(archive)) {
+                record->sawTempArchive = true;
+                if (payloadThere)
+                    record->payloadBytesWhenArchiveAppeared =
+                        (long long)payloadData.nFileSizeHigh << 32 | payloadData.nFileSizeLow;
             }
-            if (!together.empty())
-                self->order_.push_back(together);
         } while (WaitForSingleObject(self->stop_, 1) == WAIT_TIMEOUT);
         return 0;
     }
+    RunRecord *record_;
     HANDLE stop_;
     HANDLE thread_;
-    std::vector<std::string> order_;
 };
 
 static bool isAgreementPage(const Window &w) { return w.hasControl(IDC_AGREEMENT_TEXT); }
@@ -190,7 +190,7 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
     RunRecord record;
     std::unique_ptr<TempFileWatcher> watcher;
     if (options.watchTempFiles)
-        watcher.reset(new TempFileWatcher());
+        watcher.reset(new TempFileWatcher(&record));
     Installer installer = Installer::start(exe);
     double deadline = seconds() + options.timeoutMs / 1000.0;
     double copyShown = 0;
@@ -267,7 +267,7 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
     }
     GetExitCodeProcess(installer.process(), &record.exitCode);
     if (watcher)
-        record.tempFilesSeen = watcher->finish();
+        watcher->finish();
     return record;
 }
 

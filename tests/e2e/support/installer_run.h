@@ -54,9 +54,11 @@ struct RunRecord {
     bool sawCopyPage = false;
     bool acted = false;                  // the copy action was taken
     std::vector<std::string> statusSeen; // distinct status lines, in order (watchStatus)
-    // Temporary file names in the order they were first seen (watchTempFiles); two names seen
-    // first at the same look are joined with '+'.
-    std::vector<std::string> tempFilesSeen;
+    // The temporary files as watched (watchTempFiles): whether each was seen, and the size of
+    // the payload file when the archive file was first seen (-1 when it was not there).
+    bool sawTempPayload = false;
+    bool sawTempArchive = false;
+    long long payloadBytesWhenArchiveAppeared = -1;
     int pagesAfterCopy = 0; // dialogs other than message boxes once the copy page had gone
     std::vector<MessageSeen> messages;
     double copySeconds = -1;     // copy page found -> next page or closing message found
