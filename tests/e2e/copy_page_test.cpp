@@ -219,10 +219,12 @@ std::string messageList(const RunRecord &run) {
     return out.empty() ? "(no messages)" : out;
 }
 
-// The run went through the pages, reached the copy page and ended with the cancel message only.
+// The run went through the pages and ended with the cancel message only. That the copy page ran
+// is shown by what each caller checks it left (a file, its message): a page that fails at its
+// second record is up for a few milliseconds, too short to be sure to see it from outside.
 void expectFailedCopy(const RunRecord &run) {
     EXPECT_EQ(run.failure, "");
-    EXPECT_TRUE(run.sawCopyPage);
+    EXPECT_TRUE(run.sawDestination);
     EXPECT_TRUE(sawMessage(run, CANCEL_START)) << messageList(run);
     EXPECT_FALSE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
     EXPECT_EQ(run.pagesAfterCopy, 0) << "no page may follow a failed copy";
@@ -443,7 +445,7 @@ TEST_F(CopyPage, UnwritableDestinationFileFailsTheCopy) {
             EXPECT_EQ(tree.files[names[at]], "kept") << "the locked file is left as it was";
             tree.files.erase(names[at]);
         }
-        expectInstalledFilesWhole(tree);
+        EXPECT_EQ(expectInstalledFilesWhole(tree), (int)at) << "every record before it is written";
         EXPECT_FALSE(exists(std::string(INSTALL_DIR) + "\\" + names[at + 1]))
             << "the copy stops at the file it cannot write: " << names[at + 1];
     }

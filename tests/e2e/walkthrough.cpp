@@ -66,8 +66,7 @@ static bool hasFinishButton(const Window &w) {
 // its icon. The picture is taken either way.
 static void waitUntilPainted(const Window &w) {
     if (looksLikeMessageBox(w)) {
-        MessageBox box(w.handle());
-        waitFor([&] { return box.icon() != BoxIcon::OTHER; }, 2000);
+        MessageBox(w.handle()).icon(); // waits for the icon
         return;
     }
     waitFor(

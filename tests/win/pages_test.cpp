@@ -121,11 +121,12 @@ struct BoxSeen {
 Step answerBox(BoxSeen *seen, int answer) {
     return [seen, answer] {
         driver::MessageBox box = messageBox();
-        if (!box.handle() || box.icon() == driver::BoxIcon::OTHER)
+        // Asked without waiting: the box paints in this same thread, between the ticks.
+        if (!box.handle() || box.icon(0) == driver::BoxIcon::OTHER)
             return false;
         seen->text = box.text();
         seen->caption = box.caption();
-        seen->icon = driver::boxIconName(box.icon());
+        seen->icon = driver::boxIconName(box.icon(0));
         seen->buttons = box.buttons();
         post(box.handle(), answer);
         return true;

@@ -131,17 +131,11 @@ static bool isCopyPage(const Window &w) {
     return w.hasControl(IDC_PROGRESS_STRIP) && w.hasControl(IDC_COPY_STATUS);
 }
 
-// Reads a message box once its icon has been painted (a box just shown may not be yet).
 static MessageSeen readMessageBox(const MessageBox &box) {
     MessageSeen seen;
     seen.text = box.text();
     seen.caption = box.caption();
-    waitFor(
-        [&] {
-            seen.icon = box.icon();
-            return seen.icon != BoxIcon::OTHER;
-        },
-        2000);
+    seen.icon = box.icon();
     return seen;
 }
 
@@ -218,9 +212,21 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
             record.copyPageSeconds = seconds() - copyShown;
         }
         for (const Window &w : installer.windows()) {
+            // The pages are told by their controls alone, before anything asks the program
+            // for a text: the copy page answers no message while it works on a file.
             if (w.className() != "#32770")
                 continue;
-            if (looksLikeMessageBox(w)) {
+            if (isCopyPage(w)) {
+                if (!record.sawCopyPage) {
+                    copyShown = seconds();
+                    record.sawCopyPage = true;
+                    copyPage = w;
+                    statusPage = w;
+                    lastSeen = "the copy page";
+                }
+                if (!record.acted)
+                    record.acted = actOnCopyPage(w, options.action);
+            } else if (looksLikeMessageBox(w)) {
                 if (w.handle() == lastBox)
                     continue; // answered already, still closing
                 if (record.sawCopyPage && record.copySeconds < 0 && !copyPage.handle())
@@ -233,16 +239,6 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
                 lastSeen = "message \"" + seen.text + "\"";
                 lastBox = w.handle();
                 answerMessageBox(box, seen);
-            } else if (isCopyPage(w)) {
-                if (!record.sawCopyPage) {
-                    copyShown = seconds();
-                    record.sawCopyPage = true;
-                    copyPage = w;
-                    statusPage = w;
-                    lastSeen = "the copy page";
-                }
-                if (!record.acted)
-                    record.acted = actOnCopyPage(w, options.action);
             } else if (isAgreementPage(w)) {
                 if (!record.sawAgreement) {
                     record.sawAgreement = true;
