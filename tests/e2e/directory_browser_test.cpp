@@ -155,7 +155,7 @@ class DirectoryBrowser : public ::testing::Test {
     void TearDown() override { removeFixtures(); }
     static void removeFixtures() {
         for (const char *path : {TOOLS_DIR, HIDDEN_DIR, DOTTED_DIR, PLAIN_FILE, INSTALL_DIR})
-            copydriver::removeTree(path);
+            driver::removeTree(path);
     }
 };
 
@@ -404,8 +404,8 @@ class BrowserDrives : public ::testing::Test {
         return freeBytes("E:\\") == E_FREE_BYTES && freeBytes("F:\\") == F_FREE_BYTES;
     }
     void TearDown() override {
-        copydriver::removeTree(SHALLOW_DIR);
-        copydriver::removeTree("F:\\Level1");
+        driver::removeTree(SHALLOW_DIR);
+        driver::removeTree("F:\\Level1");
     }
 };
 
