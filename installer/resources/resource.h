@@ -28,3 +28,11 @@
 // Controls of the copy page.
 #define IDC_PROGRESS_STRIP 214
 #define IDC_COPY_STATUS 215
+
+// Controls of the shortcut page (its Browse button is IDC_BROWSE as on the destination page).
+#define IDC_GROUP_PATH 101
+#define IDC_DESKTOP_SHORTCUT 110
+
+// Controls of the Start-menu folder browser.
+#define IDC_FOLDER_PATH 211
+#define IDC_FOLDER_LIST 212
