@@ -11,35 +11,29 @@
 #include "resources/resource.h"
 #include "shell/message_table.h"
 
-// Longest programsDir the browser moves into: the group path (programsDir, a backslash and the
-// product name) must still fit its 512-byte buffer.
-static const size_t START_MENU_MAX_LENGTH = PATH_MAX_LENGTH - (sizeof("\\" PRODUCT_NAME) - 1);
-// Characters of an item's text read back, terminator included.
-enum { ITEM_TEXT_BUFFER = 256 };
-
 static void refreshList(HWND window) {
     listDirectory(window, GetDlgItem(window, IDC_FOLDER_LIST), setup.programsDir,
                   LIST_MODE_START_MENU);
 }
 
 static INT_PTR FolderBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
-    SetDlgItemTextA(window, IDC_FOLDER_PATH, setup.programsDir);
+    SetDlgItemTextA(window, IDC_GROUP_PATH, setup.programsDir);
     attachBrowserImages(GetDlgItem(window, IDC_FOLDER_LIST));
     refreshList(window);
     return TRUE;
 }
 
-// Goes into the item at position: its text is read back and appended to programsDir.
+// Goes into the item at position: its text is read back and appended to programsDir. The limit
+// keeps the group path, the search pattern and the path shown within their buffers.
 static void enterItem(HWND list, int position) {
-    char name[ITEM_TEXT_BUFFER] = {0};
+    char name[LIST_TEXT_MAX + 1] = {0};
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = position;
     item.pszText = name;
-    item.cchTextMax = ITEM_TEXT_BUFFER;
+    item.cchTextMax = LIST_TEXT_MAX + 1;
     if (SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item))
-        browseDown(setup.programsDir, PATH_BUFFER, START_MENU_MAX_LENGTH, name,
-                   LIST_MODE_START_MENU);
+        browseDown(setup.programsDir, PATH_BUFFER, BROWSE_PATH_MAX, name, LIST_MODE_START_MENU);
 }
 
 // A double-click in the list goes up (the go-up item) or into the item selected; every

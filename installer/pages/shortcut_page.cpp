@@ -67,7 +67,7 @@ static INT_PTR ShortcutPageInit(HWND window, UINT, WPARAM, LPARAM) {
     if (!ReadShellFolder("Common Programs", setup.programsDir, sizeof(setup.programsDir)))
         lstrcpynA(setup.programsDir, FALLBACK_PROGRAMS_DIR, PATH_BUFFER);
     // Until the first Browse the field shows the programs folder itself.
-    SetDlgItemTextA(window, IDC_GROUP_PATH, setup.programsDir);
+    SetDlgItemTextA(window, IDC_SHORTCUT_PATH, setup.programsDir);
     return TRUE;
 }
 
@@ -77,7 +77,7 @@ static INT_PTR ShortcutPageBrowse(HWND window, UINT, UINT, LPARAM) {
     DialogBoxParamA(setup.instance, "IDD_BROWSE_SHORTCUT", window, FolderBrowserProc, 0);
     char groupPath[PATH_BUFFER];
     joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
-    SetDlgItemTextA(window, IDC_GROUP_PATH, groupPath);
+    SetDlgItemTextA(window, IDC_SHORTCUT_PATH, groupPath);
     return 0;
 }
 

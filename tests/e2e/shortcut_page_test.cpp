@@ -28,10 +28,11 @@ const char PROGRAM_DATA[] = "C:\\ProgramData"; // 14 characters: no go-up item
 const char PROGRAM_DATA_LONG[] = "C:\\ProgramData\\Qlr Long Start Menu Folder"; // 41: one
 
 driver::WindowMatch shortcutPage() {
-    return driver::hasControls({IDOK, IDCANCEL, IDC_BROWSE, IDC_GROUP_PATH, IDC_DESKTOP_SHORTCUT});
+    return driver::hasControls(
+        {IDOK, IDCANCEL, IDC_BROWSE, IDC_SHORTCUT_PATH, IDC_DESKTOP_SHORTCUT});
 }
 driver::WindowMatch folderBrowser() {
-    return driver::hasControls({IDOK, IDCANCEL, IDC_FOLDER_PATH, IDC_FOLDER_LIST});
+    return driver::hasControls({IDOK, IDCANCEL, IDC_GROUP_PATH, IDC_FOLDER_LIST});
 }
 
 std::string lower(std::string text) {
@@ -67,22 +68,25 @@ std::vector<std::string> expectedListing(const std::string &path) {
 void expectBrowserAt(const Window &browser, const std::string &path) {
     HWND list = browser.control(IDC_FOLDER_LIST);
     bool shown =
-        driver::waitFor([&] { return browser.text(IDC_FOLDER_PATH) == path + "\\Quillary"; }, 5000);
-    EXPECT_TRUE(shown) << "field 211 shows \"" << browser.text(IDC_FOLDER_PATH) << "\", not "
-                       << path << "\\Quillary";
-    EXPECT_EQ(sortedNames(listview::texts(list)), expectedListing(path)) << path;
+        driver::waitFor([&] { return browser.text(IDC_GROUP_PATH) == path + "\\Quillary"; }, 5000);
+    EXPECT_TRUE(shown) << "field 211 shows \"" << browser.text(IDC_GROUP_PATH) << "\", not " << path
+                       << "\\Quillary";
+    EXPECT_EQ(sortedNames(driver::listTexts(list)), expectedListing(path)) << path;
 }
 
 // Goes up with the go-up item, or into a folder, and waits for the browser to show the result.
 void browseTo(const Window &browser, const std::string &item, const std::string &path) {
-    listview::doubleClick(browser.control(IDC_FOLDER_LIST), item);
+    HWND list = browser.control(IDC_FOLDER_LIST);
+    int index = driver::findListItem(list, item);
+    ASSERT_GE(index, 0) << "no item \"" << item << "\" in the list";
+    driver::doubleClickItem(list, index);
     expectBrowserAt(browser, path);
 }
 
 // Field 101 once the page has rewritten it after the browser closed.
 void expectGroupField(const Window &page, const std::string &group) {
-    driver::waitFor([&] { return page.text(IDC_GROUP_PATH) == group; }, 5000);
-    EXPECT_EQ(page.text(IDC_GROUP_PATH), group);
+    driver::waitFor([&] { return page.text(IDC_SHORTCUT_PATH) == group; }, 5000);
+    EXPECT_EQ(page.text(IDC_SHORTCUT_PATH), group);
 }
 
 void expectLink(const std::string &path, const std::string &target,
@@ -162,7 +166,7 @@ class ShortcutPage : public ::testing::Test {
 TEST_F(ShortcutPage, FinishWithTheDesktopBoxInstallsEverythingThenOpensTheGroup) {
     Installer installer = startInstaller();
     Window page = reachShortcutPage(installer);
-    EXPECT_EQ(page.text(IDC_GROUP_PATH), programs) << "the programs folder before any Browse";
+    EXPECT_EQ(page.text(IDC_SHORTCUT_PATH), programs) << "the programs folder before any Browse";
     EXPECT_EQ(page.text(IDC_DESKTOP_SHORTCUT), "Create program shortcat on the Desktop");
     HWND box = page.control(IDC_DESKTOP_SHORTCUT);
     EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -176,7 +180,7 @@ TEST_F(ShortcutPage, FinishWithTheDesktopBoxInstallsEverythingThenOpensTheGroup)
     expectGroupField(page, group);
 
     // What is typed into the path field is never read back.
-    page.type(IDC_GROUP_PATH, "\\Elsewhere");
+    page.type(IDC_SHORTCUT_PATH, "\\Elsewhere");
     PostMessageA(box, BM_CLICK, 0, 0);
     ASSERT_TRUE(driver::waitFor([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) == 1; }, 5000));
     page.press(IDOK);
@@ -244,7 +248,7 @@ TEST_F(ShortcutPage, WithoutCommonProgramsTheGroupGoesBelowAFolderBrowsedFromDri
     installed::setShellFolder("Common Programs", NULL);
     Installer installer = startInstaller();
     Window page = reachShortcutPage(installer);
-    EXPECT_EQ(page.text(IDC_GROUP_PATH), "C:");
+    EXPECT_EQ(page.text(IDC_SHORTCUT_PATH), "C:");
 
     Window browser = openBrowser(installer, page);
     expectBrowserAt(browser, "C:");
