@@ -25,6 +25,7 @@ const int PRODUCT_FILES = 129;
 const DWORD COPY_TIMEOUT_MS = 60000;
 // Folders the browsing scenarios walk into, made for them and removed after.
 const char PROGRAM_DATA[] = "C:\\ProgramData"; // 14 characters: no go-up item
+const char EARLY_FOLDER[] = "!qlr";            // sorts before the go-up item
 const char PROGRAM_DATA_LONG[] = "C:\\ProgramData\\Qlr Long Start Menu Folder"; // 41: one
 
 driver::WindowMatch shortcutPage() {
@@ -245,6 +246,8 @@ TEST_F(ShortcutPage, CancelAnsweredYesKeepsTheEntriesAndMakesNoShortcut) {
 // folder reached, the next Browse starts there, and OK keeps it too.
 TEST_F(ShortcutPage, WithoutCommonProgramsTheGroupGoesBelowAFolderBrowsedFromDriveC) {
     ASSERT_TRUE(CreateDirectoryA(PROGRAM_DATA_LONG, NULL));
+    ASSERT_TRUE(
+        CreateDirectoryA((std::string(PROGRAM_DATA_LONG) + "\\" + EARLY_FOLDER).c_str(), NULL));
     installed::setShellFolder("Common Programs", NULL);
     Installer installer = startInstaller();
     Window page = reachShortcutPage(installer);
@@ -256,6 +259,11 @@ TEST_F(ShortcutPage, WithoutCommonProgramsTheGroupGoesBelowAFolderBrowsedFromDri
     browseTo(browser, "Microsoft", std::string(PROGRAM_DATA) + "\\Microsoft"); // 24 characters
     browseTo(browser, GO_UP, PROGRAM_DATA);
     browseTo(browser, "Qlr Long Start Menu Folder", PROGRAM_DATA_LONG);
+    // A folder sorting before the go-up item is gone into, not taken for it.
+    std::string early = std::string(PROGRAM_DATA_LONG) + "\\" + EARLY_FOLDER;
+    ASSERT_EQ(driver::listTexts(browser.control(IDC_FOLDER_LIST)).front(), EARLY_FOLDER);
+    browseTo(browser, EARLY_FOLDER, early);
+    browseTo(browser, GO_UP, PROGRAM_DATA_LONG);
     browser.press(IDCANCEL);
     browser.waitUntilGone();
     std::string group = std::string(PROGRAM_DATA_LONG) + "\\Quillary";
