@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pages_driver.h"
+#include "support/installed_system.h"
 #include "support/list_view.h"
 
 using namespace pages;
@@ -405,6 +406,10 @@ class BrowserDrives : public ::testing::Test {
         return freeBytes("E:\\") == E_FREE_BYTES && freeBytes("F:\\") == F_FREE_BYTES;
     }
     void TearDown() override {
+        // The whole installation's program group, its shell window and its entries go too.
+        installed::closeShellWindows();
+        copydriver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+        installed::deleteProductEntries();
         copydriver::removeTree(SHALLOW_DIR);
         copydriver::removeTree("F:\\Level1");
     }
@@ -469,7 +474,9 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
 
     // The whole installation lands there.
     page.press(IDOK);
-    MessageBox done = installer.waitForMessageBox(60000);
+    // After the copy, Finish on the shortcut page.
+    installer.waitForWindow(driver::hasControl(IDC_DESKTOP_SHORTCUT), 60000).press(IDOK);
+    MessageBox done = installer.waitForMessageBox();
     driver::waitFor([&] { return !done.text().empty(); }, 5000);
     EXPECT_EQ(done.text(), SUCCESS_TEXT);
     done.answer(IDOK);
