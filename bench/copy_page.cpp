@@ -12,9 +12,18 @@
 #include <algorithm>
 #include <vector>
 
+#include "installed_system.h"
 #include "installer_run.h"
 
 static const char INSTALL_DIR[] = "C:\\Program files\\Quillary";
+
+// Each run ends with the shortcut page's Finish: its shell window, group and entries are undone.
+static void undoInstallation() {
+    installed::closeShellWindows();
+    driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+    installed::deleteProductEntries();
+    driver::removeTree(INSTALL_DIR);
+}
 
 int main(int argc, char **argv) {
     int runs = argc > 1 ? atoi(argv[1]) : 5;
@@ -25,7 +34,7 @@ int main(int argc, char **argv) {
     }
     std::vector<double> times;
     for (int i = 0; i < runs; i++) {
-        driver::removeTree(INSTALL_DIR);
+        undoInstallation();
         driver::RunRecord run;
         try {
             run = driver::runInstaller(installer);
@@ -36,6 +45,7 @@ int main(int argc, char **argv) {
             fprintf(stderr, "copy_page: run %d failed: %s\n", i + 1,
                     run.failure.empty() ? "the copy page or what follows it was not seen"
                                         : run.failure.c_str());
+            undoInstallation();
             return 1;
         }
         printf("copy page run %d: %.3f s to the next step (the page itself gone after %.3f s)\n",
@@ -43,7 +53,7 @@ int main(int argc, char **argv) {
         fflush(stdout);
         times.push_back(run.copySeconds);
     }
-    driver::removeTree(INSTALL_DIR);
+    undoInstallation();
     std::sort(times.begin(), times.end());
     double median = times.size() % 2 ? times[times.size() / 2]
                                      : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;

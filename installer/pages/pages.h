@@ -10,6 +10,8 @@ INT_PTR CALLBACK ShortcutPageProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 // The directory browser the destination page's Browse button opens.
 INT_PTR CALLBACK DirectoryBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The Start-menu folder browser the shortcut page's Browse button opens.
+INT_PTR CALLBACK FolderBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Destination helpers the directory browser shares with the destination page.
 // Fills the drive table, selectedDrive, baseDir and freeKB with the default destination.

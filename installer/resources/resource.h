@@ -36,5 +36,11 @@
 #define IDC_FOLDER_NAME 105
 #define IDC_DIRECTORY_LIST 107
 
-// The path field of the Start-menu folder browser.
+// Controls of the shortcut page (its Browse button is IDC_BROWSE as on the destination page):
+// the field showing the programs folder, then the group folder, and the desktop check box.
+#define IDC_SHORTCUT_PATH 101
+#define IDC_DESKTOP_SHORTCUT 110
+
+// Controls of the Start-menu folder browser: the group path field and the folder list.
 #define IDC_GROUP_PATH 211
+#define IDC_FOLDER_LIST 212

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "installer_run.h"
+#include "support/installed_system.h"
 
 using driver::CopyAction;
 using driver::RunOptions;
@@ -279,6 +280,11 @@ class CopyPage : public ::testing::Test {
         DeleteFileA(driver::tempFilePath("filesdata.dat").c_str());
     }
     void TearDown() override {
+        // A run that went through ends with the shortcut page's Finish: its shell window, group
+        // and registry entries go too.
+        installed::closeShellWindows();
+        driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+        installed::deleteProductEntries();
         driver::removeTree(INSTALL_DIR);
         driver::removeTree(SCRATCH_DIR);
         driver::removeTree(OUTSIDE_FILE);
@@ -293,6 +299,7 @@ TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
     ASSERT_TRUE(run.sawCopyPage);
     EXPECT_TRUE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
     EXPECT_FALSE(sawMessage(run, CANCEL_START)) << messageList(run);
+    EXPECT_EQ(run.pagesAfterCopy, 1) << "the shortcut page follows a whole copy";
     EXPECT_EQ(run.exitCode, 0u);
 
     Tree tree = installedTree();
