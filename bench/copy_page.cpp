@@ -1,6 +1,9 @@
-// Copy page benchmark under Wine: the time from the copy page appearing to the next step of the
-// wizard appearing (the next page, or the closing message), over several full installer runs
-// with the carried payload. Prints each run and the median.
+// Installer benchmark under Wine, over several default installations with the carried payload,
+// driven as a user would: the copy page (from the page appearing to the next step of the wizard
+// appearing: the next page, or the closing message), the whole installation (from the installer
+// started to the success message shown) and the installer's peak memory up to the end of the
+// copy, beside the memory of an idle Wine GUI program (the runtime's floor). Prints each run,
+// then medians with their spread.
 //
 // usage: copy_page.exe [runs]   (the installer is QUILLARY_INSTALLER, as the Wine bench sets it)
 //
@@ -34,6 +37,40 @@ static bool unmanageInstallerWindows() {
     return !existed;
 }
 
+// Median, smallest and largest of a set of figures.
+struct Spread {
+    double median, low, high;
+};
+
+static Spread spreadOf(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
+}
+
+static double megabytes(SIZE_T bytes) { return (double)bytes / (1024.0 * 1024.0); }
+
+// The memory of Wine's own notepad once its window shows: what any GUI program of this runtime
+// holds before doing anything. False when notepad cannot be started or read.
+static bool idleProgramMemory(PROCESS_MEMORY_COUNTERS *memory) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    char commandLine[] = "notepad.exe";
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return false;
+    // Input idle: the program has shown its window and waits for the user.
+    bool read = WaitForInputIdle(process.hProcess, 30000) == 0;
+    memory->cb = sizeof(*memory);
+    read = read && GetProcessMemoryInfo(process.hProcess, memory, sizeof(*memory));
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return read;
+}
+
 static void restoreInstallerWindows(bool madeHere) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, X11_KEY, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
@@ -54,28 +91,56 @@ int main(int argc, char **argv) {
         return 2;
     }
     bool madeHere = unmanageInstallerWindows();
-    std::vector<double> times;
+    std::vector<double> copyTimes, wholeTimes, workingSets, privateBytes;
     for (int i = 0; i < runs; i++) {
         copydriver::removeTree(INSTALL_DIR);
         copydriver::RunRecord run = copydriver::runInstaller(installer, copydriver::LET_IT_RUN);
-        if (!run.failure.empty() || run.copySeconds < 0) {
+        const char *missing = run.copySeconds < 0       ? "the copy page or what follows it"
+                              : run.successSeconds < 0  ? "the success message"
+                              : run.peakWorkingSet == 0 ? "the installer's memory figures"
+                                                        : NULL;
+        if (!run.failure.empty() || missing != NULL) {
             fprintf(stderr, "copy_page: run %d failed: %s\n", i + 1,
-                    run.failure.empty() ? "the copy page or what follows it was not seen"
+                    run.failure.empty() ? (std::string(missing) + " was not seen").c_str()
                                         : run.failure.c_str());
             restoreInstallerWindows(madeHere);
             return 1;
         }
-        printf("copy page run %d: %.3f s to the next step (the page itself gone after %.3f s)\n",
-               i + 1, run.copySeconds, run.copyPageSeconds);
+        printf("run %d: copy page %.3f s to the next step (the page itself gone after %.3f s); "
+               "success message after %.3f s; peak working set %.1f MB, private %.1f MB\n",
+               i + 1, run.copySeconds, run.copyPageSeconds, run.successSeconds,
+               megabytes(run.peakWorkingSet), megabytes(run.peakPrivateBytes));
         fflush(stdout);
-        times.push_back(run.copySeconds);
+        copyTimes.push_back(run.copySeconds);
+        wholeTimes.push_back(run.successSeconds);
+        workingSets.push_back(megabytes(run.peakWorkingSet));
+        privateBytes.push_back(megabytes(run.peakPrivateBytes));
     }
     copydriver::removeTree(INSTALL_DIR);
     restoreInstallerWindows(madeHere);
-    std::sort(times.begin(), times.end());
-    double median = times.size() % 2 ? times[times.size() / 2]
-                                     : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+
+    Spread copy = spreadOf(copyTimes), whole = spreadOf(wholeTimes);
+    Spread working = spreadOf(workingSets), owned = spreadOf(privateBytes);
     printf("copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f), target < 0.5 s\n",
-           median, runs, times.front(), times.back());
+           copy.median, runs, copy.low, copy.high);
+    printf("whole installation under Wine: median %.3f s of %d runs (min %.3f, max %.3f)\n",
+           whole.median, runs, whole.low, whole.high);
+    printf("installer peak working set to the end of the copy: median %.1f MB of %d runs "
+           "(min %.1f, max %.1f)\n",
+           working.median, runs, working.low, working.high);
+    printf("installer peak private bytes to the end of the copy: median %.1f MB of %d runs "
+           "(min %.1f, max %.1f)\n",
+           owned.median, runs, owned.low, owned.high);
+    PROCESS_MEMORY_COUNTERS idle;
+    if (!idleProgramMemory(&idle)) {
+        fprintf(stderr, "copy_page: the idle notepad could not be measured\n");
+        return 1;
+    }
+    HDC screen = GetDC(NULL);
+    printf("screen %dx%d at %d bits\n", GetDeviceCaps(screen, HORZRES),
+           GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, BITSPIXEL));
+    ReleaseDC(NULL, screen);
+    printf("idle Wine GUI program (notepad): working set %.1f MB, private %.1f MB\n",
+           megabytes(idle.WorkingSetSize), megabytes(idle.PagefileUsage));
     return 0;
 }

@@ -6,6 +6,9 @@
 #include <string.h>
 #include <windows.h>
 
+#include <psapi.h>
+#include <tlhelp32.h>
+
 #include <string>
 #include <vector>
 
@@ -35,6 +38,10 @@ struct RunRecord {
     std::vector<MessageSeen> messages;
     double copySeconds = -1;     // copy page found -> next page or closing message found
     double copyPageSeconds = -1; // copy page found -> copy page gone
+    double successSeconds = -1;  // installer started -> success message found
+    // The installer's peak working set and peak private bytes, read as the copy page goes.
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivateBytes = 0;
     DWORD exitCode = STILL_ACTIVE;
     std::string failure; // what was awaited and not seen; empty when the run went through
 };
@@ -155,6 +162,29 @@ inline int redPixelsOnScreen(HWND window) {
     return red;
 }
 
+// Ends the processes the installer started and left running: the shell window it opens on the
+// program group after success is a separate explorer.exe, which would otherwise outlive the run
+// (piling up over runs, and holding the output of whatever started the driver).
+inline void endChildProcesses(DWORD parent) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent)
+            continue;
+        HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (child == NULL)
+            continue;
+        TerminateProcess(child, 0);
+        WaitForSingleObject(child, 5000);
+        CloseHandle(child);
+    }
+    CloseHandle(snapshot);
+}
+
 inline MessageSeen readMessageBox(HWND box) {
     MessageSeen seen;
     seen.text = windowText(GetDlgItem(box, 0xFFFF));
@@ -186,6 +216,7 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action, double 
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     std::string commandLine = "\"" + exe + "\"";
+    double startedAt = seconds();
     if (!CreateProcessA(exe.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                         &process)) {
         record.failure = "the installer " + exe + " could not be started";
@@ -221,15 +252,24 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action, double 
         if (copyPage != NULL && (!IsWindow(copyPage) || !IsWindowVisible(copyPage))) {
             copyPage = NULL; // the page has ended
             record.copyPageSeconds = seconds() - copyShown;
+            PROCESS_MEMORY_COUNTERS memory = {};
+            memory.cb = sizeof(memory);
+            if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory))) {
+                record.peakWorkingSet = memory.PeakWorkingSetSize;
+                record.peakPrivateBytes = memory.PeakPagefileUsage;
+            }
         }
         for (HWND dialog : dialogs) {
             if (isMessageBox(dialog)) {
                 if (dialog == lastBox)
                     continue; // answered already, still closing
+                double found = seconds();
                 if (record.sawCopyPage && record.copySeconds < 0 && copyPage == NULL)
                     record.copySeconds = seconds() - copyShown;
                 MessageSeen seen = readMessageBox(dialog);
                 record.messages.push_back(seen);
+                if (seen.text == "Quillary was successfully installed" && record.successSeconds < 0)
+                    record.successSeconds = found - startedAt;
                 lastSeen = "message \"" + seen.text + "\"";
                 lastBox = dialog;
                 answerMessageBox(dialog, seen);
@@ -275,6 +315,7 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action, double 
         Sleep(1);
     }
     GetExitCodeProcess(process.hProcess, &record.exitCode);
+    endChildProcesses(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return record;
