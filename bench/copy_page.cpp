@@ -128,7 +128,7 @@ int main(int argc, char **argv) {
     printf("installer peak working set to the end of the copy: median %.1f MB of %d runs "
            "(min %.1f, max %.1f)\n",
            working.median, runs, working.low, working.high);
-    printf("installer peak private bytes to the end of the copy: median %.1f MB of %d runs "
+    printf("installer private bytes during the copy, highest sampled: median %.1f MB of %d runs "
            "(min %.1f, max %.1f)\n",
            owned.median, runs, owned.low, owned.high);
     PROCESS_MEMORY_COUNTERS idle;

@@ -17,7 +17,7 @@ import time
 
 RT_NAMES = {
     1: "cursor", 2: "bitmap", 3: "icon", 4: "menu", 5: "dialog", 6: "string table", 10: "raw data",
-    12: "icon group", 14: "icon group", 16: "version", 24: "manifest",
+    12: "cursor group", 14: "icon group", 16: "version", 24: "manifest",
 }
 RT_RCDATA = 10
 PAYLOAD_RESOURCE_ID = 15734
@@ -88,9 +88,10 @@ class Pe:
         for kind, kind_target in entries(0):
             for ident, target in entries(kind_target & 0x7FFFFFFF):
                 size = sum(leaves(target))
-                sizes[kind] = sizes.get(kind, 0) + size
                 if kind == RT_RCDATA and ident == PAYLOAD_RESOURCE_ID:
                     payload += size
+                else:
+                    sizes[kind] = sizes.get(kind, 0) + size
         return sizes, payload
 
 
@@ -127,7 +128,7 @@ def main():
                    r"\(min " + number + r", max " + number, "the whole installation")
     working = spread(copy, r"peak working set to the end of the copy: median " + number +
                      r" MB of \d+ runs \(min " + number + r", max " + number, "peak memory")
-    private = spread(copy, r"peak private bytes to the end of the copy: median " + number +
+    private = spread(copy, r"private bytes during the copy, highest sampled: median " + number +
                      r" MB of \d+ runs \(min " + number + r", max " + number, "private bytes")
     idle = re.search(r"notepad\): working set " + number + r" MB, private " + number, copy)
     if not idle:
@@ -160,7 +161,7 @@ def main():
     backdrop_bitmap = width * height * (4 if int(screen.group(3)) > 8 else 1)
     mb = 1024.0 * 1024.0
     memory_target = (payload + largest + backdrop_bitmap) / mb + SLACK_MB
-    own = working[0] - idle_working
+    own = private[0] - idle_private
 
     def ms(figures):
         return "%.1f ms (%.1f–%.1f)" % figures
@@ -184,18 +185,18 @@ def main():
     rows += [
         ("Whole default installation under Wine (started → success message; %d runs)" % runs_wine,
          sec(whole), "", ""),
-        ("Installer peak working set up to the end of the copy (%d runs)" % runs_wine,
-         "%.1f MB (%.1f–%.1f)" % working,
-         "idle Wine GUI program (notepad): %.1f MB; private bytes %.1f MB (idle %.1f)" %
-         (idle_working, private[0], idle_private),
+        ("Installer private memory during the copy, highest sampled (%d runs)" % runs_wine,
+         "%.1f MB (%.1f–%.1f)" % private,
+         "idle Wine GUI program (notepad): %.1f MB; peak working set %.1f MB (%.1f–%.1f), "
+         "idle %.1f MB" % ((idle_private,) + working + (idle_working,)),
          "above idle %.1f MB; target %.1f MB = payload %.2f + largest file %.2f + backdrop "
          "%dx%d %.2f + %d" % (own, memory_target, payload / mb, largest / mb, width, height,
                               backdrop_bitmap / mb, SLACK_MB)),
         ("Quillary-Setup.exe", "%d bytes" % len(exe.data),
          "payload %d; other resources %d (%s)" % (
              payload, resources_raw - payload,
-             ", ".join("%s %d" % (RT_NAMES.get(k, str(k)), v - (payload if k == RT_RCDATA else 0))
-                       for k, v in sorted(by_type.items()))),
+             ", ".join("%s %d" % (RT_NAMES.get(k, str(k)), v)
+                       for k, v in sorted(by_type.items()) if v)),
          "code and runtime %.1f KB (target < %d KB)" % (code / 1024.0, CODE_TARGET_KB)),
     ]
     header = ("| Measure | Median (min–max) | Beside it | Ratio, target |\n"

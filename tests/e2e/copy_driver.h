@@ -9,6 +9,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ struct RunRecord {
     double copySeconds = -1;     // copy page found -> next page or closing message found
     double copyPageSeconds = -1; // copy page found -> copy page gone
     double successSeconds = -1;  // installer started -> success message found
-    // The installer's peak working set and peak private bytes, read as the copy page goes.
+    // The installer's peak working set as the copy page goes, and the most private (under Wine:
+    // anonymous resident) memory seen while the page was up, sampled as often as the driver looks
+    // (Wine keeps no peak of it).
     SIZE_T peakWorkingSet = 0;
     SIZE_T peakPrivateBytes = 0;
     DWORD exitCode = STILL_ACTIVE;
@@ -249,15 +252,17 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action, double 
                      (record.statusSeen.empty() || record.statusSeen.back() != status))
                 record.statusSeen.push_back(status);
         }
+        if (copyPage != NULL) {
+            PROCESS_MEMORY_COUNTERS memory = {};
+            if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory)))
+                record.peakPrivateBytes = std::max(record.peakPrivateBytes, memory.PagefileUsage);
+        }
         if (copyPage != NULL && (!IsWindow(copyPage) || !IsWindowVisible(copyPage))) {
             copyPage = NULL; // the page has ended
             record.copyPageSeconds = seconds() - copyShown;
             PROCESS_MEMORY_COUNTERS memory = {};
-            memory.cb = sizeof(memory);
-            if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory))) {
+            if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory)))
                 record.peakWorkingSet = memory.PeakWorkingSetSize;
-                record.peakPrivateBytes = memory.PeakPagefileUsage;
-            }
         }
         for (HWND dialog : dialogs) {
             if (isMessageBox(dialog)) {
