@@ -18,8 +18,17 @@
 #include <vector>
 
 #include "copy_driver.h"
+#include "support/installed_system.h"
 
 static const char INSTALL_DIR[] = "C:\\Program files\\Quillary";
+
+// Each run ends with the shortcut page's Finish: its shell window, group and entries are undone.
+static void undoInstallation() {
+    installed::closeShellWindows();
+    copydriver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+    installed::deleteProductEntries();
+    copydriver::removeTree(INSTALL_DIR);
+}
 static const char APP_KEY[] = "Software\\Wine\\AppDefaults\\Quillary-Setup.exe";
 static const char X11_KEY[] = "Software\\Wine\\AppDefaults\\Quillary-Setup.exe\\X11 Driver";
 
@@ -93,7 +102,7 @@ int main(int argc, char **argv) {
     bool madeHere = unmanageInstallerWindows();
     std::vector<double> copyTimes, wholeTimes, workingSets, privateBytes;
     for (int i = 0; i < runs; i++) {
-        copydriver::removeTree(INSTALL_DIR);
+        undoInstallation();
         copydriver::RunRecord run = copydriver::runInstaller(installer, copydriver::LET_IT_RUN);
         const char *missing = run.copySeconds < 0       ? "the copy page or what follows it"
                               : run.successSeconds < 0  ? "the success message"
@@ -103,6 +112,7 @@ int main(int argc, char **argv) {
             fprintf(stderr, "copy_page: run %d failed: %s\n", i + 1,
                     run.failure.empty() ? (std::string(missing) + " was not seen").c_str()
                                         : run.failure.c_str());
+            undoInstallation();
             restoreInstallerWindows(madeHere);
             return 1;
         }
@@ -116,7 +126,7 @@ int main(int argc, char **argv) {
         workingSets.push_back(megabytes(run.peakWorkingSet));
         privateBytes.push_back(megabytes(run.peakPrivateBytes));
     }
-    copydriver::removeTree(INSTALL_DIR);
+    undoInstallation();
     restoreInstallerWindows(madeHere);
 
     Spread copy = spreadOf(copyTimes), whole = spreadOf(wholeTimes);

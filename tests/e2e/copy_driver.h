@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <string>
@@ -165,29 +164,6 @@ inline int redPixelsOnScreen(HWND window) {
     return red;
 }
 
-// Ends the processes the installer started and left running: the shell window it opens on the
-// program group after success is a separate explorer.exe, which would otherwise outlive the run
-// (piling up over runs, and holding the output of whatever started the driver).
-inline void endChildProcesses(DWORD parent) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent)
-            continue;
-        HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-        if (child == NULL)
-            continue;
-        TerminateProcess(child, 0);
-        WaitForSingleObject(child, 5000);
-        CloseHandle(child);
-    }
-    CloseHandle(snapshot);
-}
-
 inline MessageSeen readMessageBox(HWND box) {
     MessageSeen seen;
     seen.text = windowText(GetDlgItem(box, 0xFFFF));
@@ -320,7 +296,6 @@ inline RunRecord runInstaller(const std::string &exe, CopyAction action, double 
         Sleep(1);
     }
     GetExitCodeProcess(process.hProcess, &record.exitCode);
-    endChildProcesses(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return record;
