@@ -113,8 +113,10 @@ inline std::vector<HWND> dialogsOf(DWORD process) {
 
 inline bool isMessageBox(HWND dialog) { return GetDlgItem(dialog, 0xFFFF) != NULL; }
 inline bool isAgreementPage(HWND dialog) { return GetDlgItem(dialog, 151) != NULL; }
+// The shortcut page has a Browse button (100) and a path field (101) too, and its desktop box.
 inline bool isDestinationPage(HWND dialog) {
-    return GetDlgItem(dialog, 100) != NULL && GetDlgItem(dialog, 101) != NULL;
+    return GetDlgItem(dialog, 100) != NULL && GetDlgItem(dialog, 101) != NULL &&
+           GetDlgItem(dialog, 110) == NULL;
 }
 inline bool isCopyPage(HWND dialog) {
     return GetDlgItem(dialog, 214) != NULL && GetDlgItem(dialog, 215) != NULL;

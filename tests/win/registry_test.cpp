@@ -1,7 +1,8 @@
 // Registry reader and writers against Wine's real registry: every value read back through the
 // registry API, a second installation over the first, a missing App Paths key, and the
 // Shell Folders reader's buffer boundaries.
-// Key tree copying and deleting came with Windows Vista.
+
+// Key tree copying came with Windows Vista.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
 #include <gtest/gtest.h>
@@ -11,17 +12,16 @@
 #include <string>
 
 #include "common/setup_state.h"
+#include "installed_system.h"
 #include "system/registry.h"
 
 namespace {
 
 const char APP_PATHS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char UNINSTALL[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char APP_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary";
-const char UNINSTALL_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
-const char DOCUMENT_CLASS[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
-const char SHELL_FOLDERS[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using installed::APP_ENTRY;
+using installed::DOCUMENT_CLASS;
+using installed::UNINSTALL_ENTRY;
 const char SAVED_APP_PATHS[] = "SOFTWARE\\QuillaryTestSaved\\App Paths";
 const char TEST_FOLDER_VALUE[] = "Quillary Test Folder";
 
@@ -46,14 +46,6 @@ ValueRead readValue(const char *keyPath, const char *name) {
     return read;
 }
 
-bool keyExists(const char *keyPath) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // Subkeys and values of a key; -1, -1 when it cannot be opened.
 std::pair<int, int> keyCounts(const char *keyPath) {
     HKEY key;
@@ -63,15 +55,6 @@ std::pair<int, int> keyCounts(const char *keyPath) {
     RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
     RegCloseKey(key);
     return {(int)subkeys, (int)values};
-}
-
-void removeProductEntries() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_ENTRY);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_ENTRY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS);
 }
 
 // Each value as the writers must leave it: REG_SZ, the exact text, its terminator stored.
@@ -110,9 +93,9 @@ void expectAllValues(const std::string &dir, const std::string &group) {
 
 class RegistryWriters : public ::testing::Test {
   protected:
-    void SetUp() override { removeProductEntries(); }
+    void SetUp() override { installed::deleteProductEntries(); }
     void TearDown() override {
-        removeProductEntries();
+        installed::deleteProductEntries();
         memset(setup.installDir, 0, sizeof(setup.installDir));
     }
 };
@@ -122,36 +105,34 @@ class RegistryWriters : public ::testing::Test {
 TEST_F(RegistryWriters, WriteEveryValueQuotingTheCommandLinesOfAPathWithBlanks) {
     std::pair<int, int> appPathsBefore = keyCounts(APP_PATHS);
     std::pair<int, int> uninstallBefore = keyCounts(UNINSTALL);
-    const std::string first = "C:\\Program Files\\My Apps\\Quillary";
-    const std::string firstGroup = "C:\\Start Menu\\Programs\\Quillary";
-    writeAll(first, firstGroup);
-    expectAllValues(first, firstGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1);
-    EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
-
-    // A second installation over the first overwrites the same values and adds no key.
-    const std::string second = "D:\\Quillary";
-    const std::string secondGroup = "C:\\Menu\\Quillary";
-    writeAll(second, secondGroup);
-    expectAllValues(second, secondGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1);
-    EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
+    // The second installation over the first overwrites the same values and adds no key.
+    struct {
+        std::string dir, group;
+    } installations[] = {
+        {"C:\\Program Files\\My Apps\\Quillary", "C:\\Start Menu\\Programs\\Quillary"},
+        {"D:\\Quillary", "C:\\Menu\\Quillary"}};
+    for (const auto &i : installations) {
+        writeAll(i.dir, i.group);
+        expectAllValues(i.dir, i.group);
+        EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1) << i.dir;
+        EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1) << i.dir;
+    }
 }
 
 TEST_F(RegistryWriters, WithoutAppPathsOnlyTheAppPathEntryIsLeftOut) {
-    ASSERT_TRUE(keyExists(APP_PATHS)) << "the prefix has an App Paths key to set aside";
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, SAVED_APP_PATHS);
+    ASSERT_TRUE(installed::keyExists(APP_PATHS)) << "the prefix has an App Paths key to set aside";
+    installed::deleteKeyTree(SAVED_APP_PATHS);
     HKEY saved;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SAVED_APP_PATHS, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
                               &saved, NULL),
               ERROR_SUCCESS);
     ASSERT_EQ(RegCopyTreeA(HKEY_LOCAL_MACHINE, APP_PATHS, saved), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_PATHS), ERROR_SUCCESS);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS);
+    installed::deleteKeyTree(APP_PATHS);
+    ASSERT_FALSE(installed::keyExists(APP_PATHS));
 
     const std::string dir = "C:\\Apps\\Quillary";
     writeAll(dir, "C:\\Menu\\Quillary");
-    bool appPathsMade = keyExists(APP_PATHS);
+    bool appPathsMade = installed::keyExists(APP_PATHS);
 
     // Put App Paths back before anything can fail.
     HKEY restored;
@@ -160,8 +141,7 @@ TEST_F(RegistryWriters, WithoutAppPathsOnlyTheAppPathEntryIsLeftOut) {
     RegCopyTreeA(saved, NULL, restored);
     RegCloseKey(restored);
     RegCloseKey(saved);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillaryTestSaved");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillaryTestSaved");
+    installed::deleteKeyTree("SOFTWARE\\QuillaryTestSaved");
 
     EXPECT_FALSE(appPathsMade) << "the App Paths key is opened, never created";
     expectString(UNINSTALL_ENTRY, "Progdir", dir);
@@ -173,19 +153,7 @@ namespace {
 
 class ShellFolderReader : public ::testing::Test {
   protected:
-    void TearDown() override { setFolderValue(NULL); }
-    // Stores text (NULL: deletes the value) as REG_SZ with its terminator.
-    static void setFolderValue(const std::string *text) {
-        HKEY key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS, 0, KEY_ALL_ACCESS, &key),
-                  ERROR_SUCCESS);
-        if (text == NULL)
-            RegDeleteValueA(key, TEST_FOLDER_VALUE);
-        else
-            RegSetValueExA(key, TEST_FOLDER_VALUE, 0, REG_SZ, (const BYTE *)text->c_str(),
-                           (DWORD)text->size() + 1);
-        RegCloseKey(key);
-    }
+    void TearDown() override { installed::setShellFolder(TEST_FOLDER_VALUE, NULL); }
 };
 
 } // namespace
@@ -210,7 +178,7 @@ TEST_F(ShellFolderReader, AcceptsWhatFitsAndLeavesTheBufferUntouchedOtherwise) {
          std::string(259, 'd')},
     };
     for (const auto &c : cases) {
-        setFolderValue(&c.value);
+        installed::setShellFolder(TEST_FOLDER_VALUE, c.value.c_str());
         std::string buffer(c.bufferSize, '#');
         int found = ReadShellFolder(TEST_FOLDER_VALUE, &buffer[0], c.bufferSize);
         if (!c.accepted) {
@@ -221,7 +189,7 @@ TEST_F(ShellFolderReader, AcceptsWhatFitsAndLeavesTheBufferUntouchedOtherwise) {
             EXPECT_EQ(std::string(buffer.c_str()), c.expected) << c.label;
         }
     }
-    setFolderValue(NULL);
+    installed::setShellFolder(TEST_FOLDER_VALUE, NULL);
     std::string buffer(16, '#');
     EXPECT_EQ(ReadShellFolder(TEST_FOLDER_VALUE, &buffer[0], buffer.size()), 0) << "missing value";
     EXPECT_EQ(buffer, std::string(16, '#'));
