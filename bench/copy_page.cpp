@@ -1,9 +1,9 @@
 // Installer benchmark under Wine, over several default installations with the carried payload,
 // driven as a user would: the copy page (from the page appearing to the next step of the wizard
 // appearing: the next page, or the closing message), the whole installation (from the installer
-// started to the success message shown) and the installer's peak memory up to the end of the
-// copy, beside the memory of an idle Wine GUI program (the runtime's floor). Prints each run,
-// then medians with their spread.
+// started to the success message shown) and the installer's memory during the copy (private
+// bytes, and the peak working set), beside the memory of an idle Wine GUI program (the runtime's
+// floor). Prints each run, then medians with their spread.
 //
 // usage: copy_page.exe [runs]   (the installer is QUILLARY_INSTALLER, as the Wine bench sets it)
 //

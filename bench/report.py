@@ -105,8 +105,9 @@ def machine():
     except OSError:
         pass
     wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-    return "%s, %d cores, Linux %s, %s" % (cpu, os.cpu_count() or 0, platform.release(),
-                                           wine or "Wine (version unknown)")
+    return "%s, %d cores, Linux %s, %s, load average %.1f" % (
+        cpu, os.cpu_count() or 0, platform.release(), wine or "Wine (version unknown)",
+        os.getloadavg()[0])
 
 
 def main():

@@ -11,9 +11,9 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
 add_link_options(-Wl,--no-insert-timestamp)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-    # The shipped exe is built for size (MinSizeRel: -Os): the installer is plain C-style code with no exceptions,
-    # no run-time type information and no unwinding tables to carry; unused functions and data are
-    # dropped at link time, and the symbols are stripped.
+    # The shipped exe is built for size (MinSizeRel: -Os). The installer is plain C-style code: no
+    # exceptions, no run-time type information and no unwinding tables to carry, so nothing of
+    # the C++ runtime is linked in. Unused functions are dropped at link time, symbols stripped.
     # (No -fdata-sections: this compiler then puts zero-filled statics in .data, in the file.)
     add_compile_options(-g0 -ffunction-sections -fno-asynchronous-unwind-tables -fno-unwind-tables
                         $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
