@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: bootstrap build run test clean bench-extract
+.PHONY: bootstrap build run test clean bench bench-extract
 
 bootstrap:
 	bash scripts/bootstrap.sh
@@ -16,6 +16,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
+
+# Every benchmark in one table (bench/all): printed, and written to $(BUILD)/bench/results.md.
+bench: build
+	bash bench/all $(BUILD)
 
 # Extraction core against tar -xzf on a tmpfs (prints the figures).
 bench-extract: build

@@ -62,8 +62,9 @@ int main(int argc, char **argv) {
         captures.push_back(1000.0 * (double)(end.QuadPart - start.QuadPart) / frequency.QuadPart);
     }
     std::sort(captures.begin(), captures.end());
-    printf("  screen capture alone (one BitBlt from the display): median %.1f ms\n",
-           captures[captures.size() / 2]);
+    printf("  screen capture alone (one BitBlt from the display): median %.1f ms, min %.1f ms, "
+           "max %.1f ms\n",
+           captures[captures.size() / 2], captures.front(), captures.back());
     printf("buildBackdrop %dx%d at %d bits: median %.1f ms, min %.1f ms, max %.1f ms (%d runs)\n",
            setup.screenWidth, setup.screenHeight, setup.screenBits, times[times.size() / 2],
            times.front(), times.back(), runs);

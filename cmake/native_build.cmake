@@ -2,6 +2,10 @@
 include(ExternalProject)
 enable_testing()
 
+# Only what the shipped exe needs (the pack tool, the payload, the i686 build): the release test
+# builds the installer this way twice, in two folders, and compares the bytes.
+option(QUILLARY_SHIPPED_ONLY "Build only the shipped installer and what it needs" OFF)
+
 add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
 target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
 target_compile_options(quillary_core PRIVATE -Wall -Wextra)
@@ -14,17 +18,24 @@ add_subdirectory(product)
 
 # The cross builds see the same sources; the build tree holds them as win32/ and win64/.
 set(QUILLARY_CROSS_ARGS ${QUILLARY_CROSS_EXTRA_ARGS})
-foreach(arch i686 x86_64)
+set(QUILLARY_ARCHES i686 x86_64)
+if(QUILLARY_SHIPPED_ONLY)
+    set(QUILLARY_ARCHES i686)
+endif()
+foreach(arch ${QUILLARY_ARCHES})
+    # The shipped i686 exe is built for size; the x86_64 twin the tests run keeps Release.
     if(arch STREQUAL "i686")
         set(tree win32)
+        set(type MinSizeRel)
     else()
         set(tree win64)
+        set(type Release)
     endif()
     ExternalProject_Add(installer_${tree}
         SOURCE_DIR ${CMAKE_SOURCE_DIR}
         BINARY_DIR ${CMAKE_BINARY_DIR}/${tree}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
-                   -DCMAKE_BUILD_TYPE=Release ${QUILLARY_CROSS_ARGS}
+                   -DCMAKE_BUILD_TYPE=${type} ${QUILLARY_CROSS_ARGS}
                    -DQUILLARY_PAYLOAD_DIR=${QUILLARY_PAYLOAD_DIR}
         DEPENDS payload
         BUILD_ALWAYS ON
@@ -40,7 +51,16 @@ add_custom_target(shipped ALL
     DEPENDS installer_win32
     COMMENT "Shipped installer: ${QUILLARY_SHIPPED}")
 
+if(QUILLARY_SHIPPED_ONLY)
+    return()
+endif()
 add_subdirectory(tests/unit)
 add_subdirectory(tests/fuzz)
 include(bench/extract.cmake)
 include(cmake/wine_tests.cmake)
+
+# The shipped exe built twice, in two folders from two copies of the sources: same bytes.
+add_test(NAME release.reproducible
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/reproducible-build.sh ${CMAKE_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR}/reproducible)
+set_tests_properties(release.reproducible PROPERTIES LABELS release TIMEOUT 1200)

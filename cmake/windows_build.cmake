@@ -4,6 +4,23 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # libgcc, libstdc++, winpthread and zlib all go into the exe: it imports system DLLs only.
 set(QUILLARY_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# Both builds: no build folder in the objects (assertion texts and the like name source files
+# relative to the tree), and no time stamp in the PE header, so one commit gives one exe.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+add_link_options(-Wl,--no-insert-timestamp)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # The shipped exe is built for size (MinSizeRel: -Os). The installer is plain C-style code: no
+    # exceptions, no run-time type information and no unwinding tables to carry, so nothing of
+    # the C++ runtime is linked in. Unused functions are dropped at link time, symbols stripped.
+    # (No -fdata-sections: this compiler then puts zero-filled statics in .data, in the file.)
+    add_compile_options(-g0 -ffunction-sections -fno-asynchronous-unwind-tables -fno-unwind-tables
+                        $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
+                        $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+    add_link_options(-s -Wl,--gc-sections)
+endif()
+
 add_subdirectory(installer)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

@@ -9,6 +9,11 @@
 // One message of this file: the longest holds a 512-character path and zlib's text.
 static char gzipMessage[1025];
 
+// Closes the gzip file being read. gzclose_r is what gzclose does for a file opened to read;
+// calling it directly keeps zlib's compressor, which gzclose links in for files opened to
+// write, out of the installer. Returns zlib's result (Z_OK, or Z_BUF_ERROR for a cut-short file).
+static int closeGzipInput(gzFile input) { return gzclose_r(input); }
+
 static void showGzipMessage() { MessageBoxA(NULL, gzipMessage, NULL, MB_OK); }
 
 void ReportGzipError(const char *description) {
@@ -99,7 +104,7 @@ int DecompressStream(gzFile input, FILE *output, const char *sourcePath) {
             // gzerror's text lives in the handle: show it before the handle is closed.
             ReportGzipError(text);
             fclose(output);
-            gzclose(input);
+            closeGzipInput(input);
             return result;
         }
         if (count == 0)
@@ -107,7 +112,7 @@ int DecompressStream(gzFile input, FILE *output, const char *sourcePath) {
         if (fwrite(buffer, 1, (size_t)count, output) != (size_t)count) {
             ReportGzipError("failed fwrite");
             fclose(output);
-            gzclose(input);
+            closeGzipInput(input);
             return DECOMPRESS_WRITE_FAILED;
         }
         written += count;
@@ -122,7 +127,7 @@ int DecompressStream(gzFile input, FILE *output, const char *sourcePath) {
         if (result == DECOMPRESS_OK)
             result = DECOMPRESS_CLOSE_FAILED;
     }
-    if (gzclose(input) != Z_OK) {
+    if (closeGzipInput(input) != Z_OK) {
         ReportGzipError("failed gzclose");
         if (result == DECOMPRESS_OK)
             result = DECOMPRESS_GZCLOSE_FAILED;
@@ -141,7 +146,7 @@ int DecompressFile(const char *destination, const char *source) {
     if (output == NULL) {
         wsprintfA(gzipMessage, "Can't create file %s\n", destination);
         showGzipMessage();
-        gzclose(input);
+        closeGzipInput(input);
         return DECOMPRESS_CREATE_FAILED;
     }
     return DecompressStream(input, output, source);

@@ -3,6 +3,9 @@
 
 #include <string.h>
 
+#include <psapi.h>
+
+#include <algorithm>
 #include <memory>
 
 #include "resources/resource.h"
@@ -182,11 +185,26 @@ static bool actOnCopyPage(const Window &page, CopyAction action) {
     return true;
 }
 
+// The success message as the user reads it: the end of a whole installation.
+static const char SUCCESS_TEXT[] = "Quillary was successfully installed";
+
+// Private bytes (under Wine: anonymous resident memory) while the copy page is up, the highest
+// kept; with pageGone, also the peak working set the process reached by then.
+static void sampleMemory(HANDLE process, RunRecord *record, bool pageGone) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    if (!GetProcessMemoryInfo(process, &memory, sizeof(memory)))
+        return;
+    record->peakPrivateBytes = std::max(record->peakPrivateBytes, memory.PagefileUsage);
+    if (pageGone)
+        record->peakWorkingSet = memory.PeakWorkingSetSize;
+}
+
 RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
     RunRecord record;
     std::unique_ptr<TempFileWatcher> watcher;
     if (options.watchTempFiles)
         watcher.reset(new TempFileWatcher(&record));
+    double startedAt = seconds();
     Installer installer = Installer::start(exe);
     double deadline = seconds() + options.timeoutMs / 1000.0;
     double copyShown = 0;
@@ -209,9 +227,12 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
                      (record.statusSeen.empty() || record.statusSeen.back() != status))
                 record.statusSeen.push_back(status);
         }
+        if (copyPage.handle())
+            sampleMemory(installer.process(), &record, false);
         if (copyPage.handle() && !copyPage.visible()) {
             copyPage = Window(); // the page has ended
             record.copyPageSeconds = seconds() - copyShown;
+            sampleMemory(installer.process(), &record, true);
         }
         for (const Window &w : installer.windows()) {
             // The pages are told by their controls alone, before anything asks the program
@@ -233,11 +254,14 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
                     continue; // answered already, still closing
                 if (record.sawCopyPage && record.copySeconds < 0 && !copyPage.handle())
                     record.copySeconds = seconds() - copyShown;
+                double found = seconds();
                 MessageBox box(w.handle());
                 MessageSeen seen = readMessageBox(box);
                 if (!box.exists())
                     continue; // gone before it could be read: not a message the user saw
                 record.messages.push_back(seen);
+                if (seen.text == SUCCESS_TEXT && record.successSeconds < 0)
+                    record.successSeconds = found - startedAt;
                 lastSeen = "message \"" + seen.text + "\"";
                 lastBox = w.handle();
                 answerMessageBox(box, seen);

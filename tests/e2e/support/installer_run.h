@@ -63,6 +63,12 @@ struct RunRecord {
     std::vector<MessageSeen> messages;
     double copySeconds = -1;     // copy page found -> next page or closing message found
     double copyPageSeconds = -1; // copy page found -> copy page gone
+    double successSeconds = -1;  // installer started -> success message found
+    // The installer's peak working set as the copy page goes, and the most private (under Wine:
+    // anonymous resident) memory seen while the page was up, sampled as often as the driver looks
+    // (Wine keeps no peak of it).
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivateBytes = 0;
     DWORD exitCode = STILL_ACTIVE;
     std::string failure; // what was awaited and not seen; empty when the run went through
 };

@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Gathers the benchmark figures of one `make bench` run into one table.
+
+usage: report.py BUILD_DIR LOG_DIR OUTPUT
+
+Reads the outputs of bench/copy-page (native extraction against tar -xzf, the installer runs
+under Wine, the idle Wine program) and bench/backdrop saved in LOG_DIR, measures the shipped
+installer's sections and resources, prints the table and writes it to OUTPUT (Markdown).
+"""
+import os
+import platform
+import re
+import struct
+import subprocess
+import sys
+import time
+
+RT_NAMES = {
+    1: "cursor", 2: "bitmap", 3: "icon", 4: "menu", 5: "dialog", 6: "string table", 10: "raw data",
+    12: "cursor group", 14: "icon group", 16: "version", 24: "manifest",
+}
+RT_RCDATA = 10
+PAYLOAD_RESOURCE_ID = 15734
+CODE_TARGET_KB = 64
+SLACK_MB = 8
+
+
+def fail(message):
+    sys.exit("report: " + message)
+
+
+def spread(text, pattern, what):
+    """The (median, min, max) that pattern's first three groups capture from text."""
+    found = re.search(pattern, text)
+    if not found:
+        fail("no figures for " + what + " in the benchmark output")
+    return tuple(float(v) for v in found.groups()[:3])
+
+
+class Pe:
+    """The parts of a PE file the size report needs: sections and the resource tree."""
+
+    def __init__(self, data):
+        self.data = data
+        if data[:2] != b"MZ":
+            fail("the shipped installer is not a PE file")
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from(
+            "<H", data, pe + 20)[0]
+        table = pe + 24 + optional_size
+        self.sections = []
+        for i in range(count):
+            at = table + 40 * i
+            name = data[at:at + 8].rstrip(b"\0").decode("ascii", "replace")
+            vsize, rva, raw_size, raw_at = struct.unpack_from("<IIII", data, at + 8)
+            self.sections.append((name, rva, max(vsize, raw_size), raw_size, raw_at))
+
+    def offset(self, rva):
+        for _, start, size, _, raw_at in self.sections:
+            if start <= rva < start + size:
+                return rva - start + raw_at
+        fail("address outside every section")
+
+    def section(self, name):
+        return next((s for s in self.sections if s[0] == name), None)
+
+    def resource_sizes(self):
+        """Bytes of resource data by type, and the payload's own size."""
+        rsrc = self.section(".rsrc")
+        if rsrc is None:
+            return {}, 0
+        base = rsrc[4]
+        sizes, payload = {}, 0
+
+        def entries(directory):
+            named, numbered = struct.unpack_from("<HH", self.data, base + directory + 12)
+            for i in range(named + numbered):
+                ident, target = struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
+                yield ident, target
+
+        def leaves(target):
+            if target & 0x80000000:
+                for _, child in entries(target & 0x7FFFFFFF):
+                    yield from leaves(child)
+            else:
+                yield struct.unpack_from("<I", self.data, base + target + 4)[0]
+
+        for kind, kind_target in entries(0):
+            for ident, target in entries(kind_target & 0x7FFFFFFF):
+                size = sum(leaves(target))
+                if kind == RT_RCDATA and ident == PAYLOAD_RESOURCE_ID:
+                    payload += size
+                else:
+                    sizes[kind] = sizes.get(kind, 0) + size
+        return sizes, payload
+
+
+def machine():
+    cpu = platform.processor() or platform.machine()
+    try:
+        with open("/proc/cpuinfo") as info:
+            names = [l.split(":", 1)[1].strip() for l in info if l.startswith("model name")]
+        if names:
+            cpu = names[0]
+    except OSError:
+        pass
+    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    return "%s, %d cores, Linux %s, %s, load average %.1f" % (
+        cpu, os.cpu_count() or 0, platform.release(), wine or "Wine (version unknown)",
+        os.getloadavg()[0])
+
+
+def main():
+    if len(sys.argv) != 4:
+        fail(__doc__.strip().splitlines()[2])
+    build, logs, output = sys.argv[1:]
+    copy = open(os.path.join(logs, "copy-page.txt")).read()
+    backdrop = open(os.path.join(logs, "backdrop.txt")).read()
+    number = r"([0-9.]+)"
+    spread_of = number + r" \S+ \(min " + number + r", max " + number + r"\)"
+
+    ours = spread(copy, r"installer path.*median " + spread_of, "the extraction core")
+    tar = spread(copy, r"tar -xzf: *median " + spread_of, "tar -xzf")
+    runs_native = int(re.search(r"(\d+) runs each", copy).group(1))
+    page = spread(copy, r"copy page under Wine: median " + number + r" s of \d+ runs \(min " +
+                  number + r", max " + number, "the copy page")
+    runs_wine = int(re.search(r"copy page under Wine: median [0-9.]+ s of (\d+) runs", copy).group(1))
+    whole = spread(copy, r"whole installation under Wine: median " + number + r" s of \d+ runs "
+                   r"\(min " + number + r", max " + number, "the whole installation")
+    working = spread(copy, r"peak working set to the end of the copy: median " + number +
+                     r" MB of \d+ runs \(min " + number + r", max " + number, "peak memory")
+    private = spread(copy, r"private bytes during the copy, highest sampled: median " + number +
+                     r" MB of \d+ runs \(min " + number + r", max " + number, "private bytes")
+    idle = re.search(r"notepad\): working set " + number + r" MB, private " + number, copy)
+    if not idle:
+        fail("no figures for the idle Wine program")
+    idle_working, idle_private = float(idle.group(1)), float(idle.group(2))
+
+    backdrops = re.findall(
+        r"one BitBlt from the display\): median " + number + r" ms, min " + number + r" ms, max " +
+        number + r" ms\s*\nbuildBackdrop (\d+)x(\d+) at (\d+) bits: median " + number +
+        r" ms, min " + number + r" ms, max " + number + r" ms \((\d+) runs", backdrop)
+    if len(backdrops) < 2:
+        fail("the backdrop figures of both screen sizes are missing")
+
+    exe_path = os.path.join(build, "Quillary-Setup.exe")
+    exe = Pe(open(exe_path, "rb").read())
+    rsrc = exe.section(".rsrc")
+    by_type, payload = exe.resource_sizes()
+    resources_raw = rsrc[3] if rsrc else 0
+    code = len(exe.data) - resources_raw
+    listing = subprocess.run([os.path.join(build, "tools/pack/pack"), "list",
+                              os.path.join(build, "payload/payload.gz")],
+                             capture_output=True, text=True, check=True).stdout
+    largest = max(int(line.split()[0]) for line in listing.splitlines()
+                  if re.match(r"\s*\d+\s+\S", line) and "records" not in line)
+    screen = re.search(r"screen (\d+)x(\d+) at (\d+) bits", copy)
+    if not screen:
+        fail("the installer runs' screen size is missing")
+    width, height = int(screen.group(1)), int(screen.group(2))
+    # The backdrop's device-independent bitmap: 32 bits a pixel above 8-bit screens.
+    backdrop_bitmap = width * height * (4 if int(screen.group(3)) > 8 else 1)
+    mb = 1024.0 * 1024.0
+    memory_target = (payload + largest + backdrop_bitmap) / mb + SLACK_MB
+    own = private[0] - idle_private
+
+    def ms(figures):
+        return "%.1f ms (%.1f–%.1f)" % figures
+
+    def sec(figures):
+        return "%.3f s (%.3f–%.3f)" % figures
+
+    rows = [
+        ("Extraction core, native (write .gz, gunzip, unpack 129 files; %d runs)" % runs_native,
+         ms(ours), "tar -xzf of the same tree: " + ms(tar),
+         "ratio %.2f (target ≤ 1.0)" % (ours[0] / tar[0])),
+        ("Copy page under Wine (page shown → next step shown; %d runs)" % runs_wine, sec(page),
+         "native extraction, same payload, same run: %.1f ms" % ours[0], "target < 0.5 s"),
+    ]
+    for b in backdrops[:2]:
+        capture = tuple(float(v) for v in b[0:3])
+        build_times = tuple(float(v) for v in b[6:9])
+        rows.append(("buildBackdrop %sx%s at %s bits under Wine (%s runs)" % (b[3], b[4], b[5], b[9]),
+                     ms(build_times), "one-BitBlt capture, same size: " + ms(capture),
+                     "ratio %.2f" % (build_times[0] / capture[0])))
+    rows += [
+        ("Whole default installation under Wine (started → success message; %d runs)" % runs_wine,
+         sec(whole), "", ""),
+        ("Installer private memory during the copy, highest sampled (%d runs)" % runs_wine,
+         "%.1f MB (%.1f–%.1f)" % private,
+         "idle Wine GUI program (notepad): %.1f MB; peak working set %.1f MB (%.1f–%.1f), "
+         "idle %.1f MB" % ((idle_private,) + working + (idle_working,)),
+         "above idle %.1f MB; target %.1f MB = payload %.2f + largest file %.2f + backdrop "
+         "%dx%d %.2f + %d" % (own, memory_target, payload / mb, largest / mb, width, height,
+                              backdrop_bitmap / mb, SLACK_MB)),
+        ("Quillary-Setup.exe", "%d bytes" % len(exe.data),
+         "payload %d; other resources %d (%s)" % (
+             payload, resources_raw - payload,
+             ", ".join("%s %d" % (RT_NAMES.get(k, str(k)), v)
+                       for k, v in sorted(by_type.items()) if v)),
+         "code and runtime %.1f KB (target < %d KB)" % (code / 1024.0, CODE_TARGET_KB)),
+    ]
+    header = ("| Measure | Median (min–max) | Beside it | Ratio, target |\n"
+              "|---|---|---|---|\n")
+    table = header + "".join("| %s | %s | %s | %s |\n" % row for row in rows)
+    stamp = "Measured %s on %s." % (time.strftime("%Y-%m-%d"), machine())
+    text = table + "\n" + stamp + "\n"
+    print(text, end="")
+    with open(output, "w") as out:
+        out.write(text)
+    print("(written to %s)" % output)
+
+
+if __name__ == "__main__":
+    main()
