@@ -6,11 +6,11 @@ add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
 target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
 target_compile_options(quillary_core PRIVATE -Wall -Wextra)
 
-# The payload resource and its generated header (product/CMakeLists.txt makes them with the
-# pack tool); the cross builds below depend on them.
-set(QUILLARY_PAYLOAD_DIR ${CMAKE_BINARY_DIR}/payload)
+# The pack tool. Each cross build below makes its own programs and packs them with it into its
+# own payload (product/CMakeLists.txt): win32/payload and win64/payload.
 add_subdirectory(tools/pack)
-add_subdirectory(product)
+set(QUILLARY_PRODUCT_DIR "" CACHE PATH
+    "Pack this folder (all its files, in name order) instead of the generated sample product")
 
 # The cross builds see the same sources; the build tree holds them as win32/ and win64/.
 set(QUILLARY_CROSS_ARGS ${QUILLARY_CROSS_EXTRA_ARGS})
@@ -25,8 +25,9 @@ foreach(arch i686 x86_64)
         BINARY_DIR ${CMAKE_BINARY_DIR}/${tree}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                    -DCMAKE_BUILD_TYPE=Release ${QUILLARY_CROSS_ARGS}
-                   -DQUILLARY_PAYLOAD_DIR=${QUILLARY_PAYLOAD_DIR}
-        DEPENDS payload
+                   -DQUILLARY_PACK=$<TARGET_FILE:pack>
+                   -DQUILLARY_PRODUCT_DIR=${QUILLARY_PRODUCT_DIR}
+        DEPENDS pack
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
@@ -39,6 +40,14 @@ add_custom_target(shipped ALL
             ${QUILLARY_SHIPPED}
     DEPENDS installer_win32
     COMMENT "Shipped installer: ${QUILLARY_SHIPPED}")
+
+# The payload the tests look at: the x86_64 twin's, with the tree it was packed from.
+set(QUILLARY_PAYLOAD_DIR ${CMAKE_BINARY_DIR}/win64/payload)
+if(QUILLARY_PRODUCT_DIR)
+    set(QUILLARY_SAMPLE_TREE "")
+else()
+    set(QUILLARY_SAMPLE_TREE ${CMAKE_BINARY_DIR}/win64/sample-product)
+endif()
 
 add_subdirectory(tests/unit)
 add_subdirectory(tests/fuzz)

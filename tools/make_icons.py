@@ -3,7 +3,8 @@
 
 usage: make_icons.py OUTDIR
 Writes setup.ico (the window class icon), folder.ico, up.ico and new_folder.ico (the browser
-lists). The pictures are simple shapes so the files can be made at build time, not committed.
+lists), and quillary.ico (the product's programs). The pictures are simple shapes so the files
+can be made at build time, not committed.
 """
 import os
 import struct
@@ -48,6 +49,20 @@ def setup_icon(x, y):
     return None
 
 
+def quillary_icon(x, y):
+    """The product's icon: a red quill across a white sheet with blue lines."""
+    on_quill = abs((x + y) - 33) <= 2 and 6 <= x <= 27
+    if on_quill and x + 1 >= y - 8:
+        return (200, 30, 30) if (x + y) % 4 else (150, 10, 10)
+    if 4 <= x <= 24 and 3 <= y <= 28:
+        if x in (4, 24) or y in (3, 28):
+            return (60, 60, 60)
+        return (40, 90, 220) if y % 5 == 0 and 7 <= x <= 21 else (255, 255, 255)
+    if on_quill:
+        return (200, 30, 30)
+    return None
+
+
 def ico_bytes(pixel):
     rows = []
     mask_rows = []
@@ -76,7 +91,7 @@ def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
     for name, pixel in (("setup", setup_icon), ("folder", folder), ("up", up_arrow),
-                        ("new_folder", new_folder)):
+                        ("new_folder", new_folder), ("quillary", quillary_icon)):
         with open(os.path.join(outdir, name + ".ico"), "wb") as f:
             f.write(ico_bytes(pixel))
 

@@ -1,0 +1,225 @@
+// Quillary.exe started as the shell starts it: the bitmap its command line names, quoted or not
+// and with blanks in both paths, read back from the screen; the product's picture without one;
+// its icon; and a clear message for files it cannot show.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer_driver.h"
+#include "product_state.h"
+#include "program_runs.h"
+
+namespace {
+
+const std::string ROOT = "C:\\viewer test";
+const std::string PICTURES = ROOT + "\\My Pictures";
+const std::string PROGRAM_DIR = ROOT + "\\Quillary Folder";
+const std::string PROGRAM = PROGRAM_DIR + "\\Quillary.exe";
+const char VIEWER_CLASS[] = "QuillaryViewer";
+
+// The four colours of the test picture's quadrants, top-left, top-right, bottom-left,
+// bottom-right (0x00RRGGBB).
+const uint32_t QUADRANTS[4] = {0xE01010, 0x10C020, 0x2030F0, 0xF0E040};
+const int PICTURE_WIDTH = 64, PICTURE_HEIGHT = 48;
+
+// A 24-bit bottom-up bitmap file of the four quadrants.
+std::string quadrantBitmap() {
+    int stride = (PICTURE_WIDTH * 3 + 3) / 4 * 4;
+    std::string rows;
+    for (int row = PICTURE_HEIGHT - 1; row >= 0; row--) {
+        std::string line;
+        for (int x = 0; x < PICTURE_WIDTH; x++) {
+            uint32_t c = QUADRANTS[(row >= PICTURE_HEIGHT / 2) * 2 + (x >= PICTURE_WIDTH / 2)];
+            line += (char)(c & 0xFF);
+            line += (char)((c >> 8) & 0xFF);
+            line += (char)((c >> 16) & 0xFF);
+        }
+        line.resize(stride, '\0');
+        rows += line;
+    }
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + (DWORD)rows.size();
+    info.biSize = sizeof(info);
+    info.biWidth = PICTURE_WIDTH;
+    info.biHeight = PICTURE_HEIGHT;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    return std::string((const char *)&file, sizeof(file)) +
+           std::string((const char *)&info, sizeof(info)) + rows;
+}
+
+// The window's client area as shown on the screen.
+driver::Capture captureClient(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    RECT onScreen = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    return driver::captureRect(onScreen);
+}
+
+class Viewer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        installed::removeTree(ROOT);
+        CreateDirectoryA(ROOT.c_str(), NULL);
+        CreateDirectoryA(PICTURES.c_str(), NULL);
+        CreateDirectoryA(PROGRAM_DIR.c_str(), NULL);
+        std::string built = driver::buildPath("win64\\product\\quillary\\Quillary.exe");
+        ASSERT_TRUE(CopyFileA(built.c_str(), PROGRAM.c_str(), FALSE)) << built;
+    }
+    void TearDown() override { installed::removeTree(ROOT); }
+
+    // Starts the viewer and waits for its window.
+    HWND start(const std::string &commandLine) {
+        run.reset(new programs::Started(commandLine));
+        EXPECT_TRUE(run->ok()) << commandLine;
+        HWND window = programs::waitForTopWindow(programs::windowTitled("Quillary", VIEWER_CLASS));
+        EXPECT_NE(window, (HWND)NULL) << commandLine << "\n" << programs::describeTopWindows();
+        return window;
+    }
+    void close(HWND window) {
+        EXPECT_TRUE(programs::closeAndWaitForExit(window));
+        EXPECT_EQ(run->waitForExit(), 0u);
+    }
+
+    std::unique_ptr<programs::Started> run;
+};
+
+TEST_F(Viewer, ShowsTheBitmapItsCommandLineNamesQuotedOrNot) {
+    std::string picture = PICTURES + "\\four colours.bmp";
+    ASSERT_TRUE(installed::writeFile(picture, quadrantBitmap()));
+    // As a quoted open command gives it, and as an unquoted one does: the program's own path
+    // and the document's both hold blanks.
+    for (const std::string &line :
+         {"\"" + PROGRAM + "\" \"" + picture + "\"", PROGRAM + " " + picture}) {
+        SCOPED_TRACE(line);
+        HWND window = start(line);
+        ASSERT_NE(window, (HWND)NULL);
+        driver::Capture shown;
+        bool painted = driver::waitFor(
+            [&] {
+                shown = captureClient(window);
+                return shown.width >= PICTURE_WIDTH && shown.height >= PICTURE_HEIGHT &&
+                       shown.pixel(PICTURE_WIDTH / 4, PICTURE_HEIGHT / 4) == QUADRANTS[0];
+            },
+            5000);
+        ASSERT_TRUE(painted) << "the picture's top-left quadrant never showed";
+        for (int q = 0; q < 4; q++) {
+            int x = (q % 2) * PICTURE_WIDTH / 2, y = (q / 2) * PICTURE_HEIGHT / 2;
+            for (int dy = 1; dy < PICTURE_HEIGHT / 2; dy += 7)
+                for (int dx = 1; dx < PICTURE_WIDTH / 2; dx += 7)
+                    ASSERT_EQ(shown.pixel(x + dx, y + dy), QUADRANTS[q])
+                        << "quadrant " << q << " at " << x + dx << "," << y + dy;
+        }
+        close(window);
+    }
+}
+
+// Reads one pixel of an 8-bit, bottom-up bitmap file with its colour table, as 0x00RRGGBB.
+uint32_t bitmapFilePixel(const std::string &file, int x, int y) {
+    const BITMAPFILEHEADER *header = (const BITMAPFILEHEADER *)file.data();
+    const BITMAPINFOHEADER *info = (const BITMAPINFOHEADER *)(file.data() + sizeof(*header));
+    const RGBQUAD *table = (const RGBQUAD *)((const char *)info + info->biSize);
+    int stride = (info->biWidth * info->biBitCount + 31) / 32 * 4;
+    int row = info->biHeight - 1 - y;
+    unsigned char index = (unsigned char)file[header->bfOffBits + (size_t)row * stride + x];
+    return (uint32_t)table[index].rgbRed << 16 | table[index].rgbGreen << 8 | table[index].rgbBlue;
+}
+
+TEST_F(Viewer, WithoutADocumentShowsTheProductsPictureAndCarriesItsIcon) {
+    std::string pictureFile;
+    ASSERT_TRUE(installed::readFile(
+        driver::buildPath("win64\\product\\quillary\\generated\\product_picture.bmp"),
+        &pictureFile));
+    HWND window = start("\"" + PROGRAM + "\"");
+    ASSERT_NE(window, (HWND)NULL);
+    driver::Capture shown;
+    // Points across the picture: the frame, the panel and the red lettering.
+    const POINT points[] = {{2, 2}, {20, 20}, {100, 60}, {278, 120}, {500, 300}, {553, 381}};
+    bool painted = driver::waitFor(
+        [&] {
+            shown = captureClient(window);
+            if (shown.width < 556 || shown.height < 384)
+                return false;
+            for (POINT p : points)
+                if (shown.pixel(p.x, p.y) != bitmapFilePixel(pictureFile, p.x, p.y))
+                    return false;
+            return true;
+        },
+        5000);
+    EXPECT_TRUE(painted) << "the window does not show the product's picture";
+    close(window);
+
+    // Icon index 0 of the program file is the product's icon, pixel for pixel.
+    std::string iconFile = driver::buildPath("win64\\product\\quillary\\generated\\quillary.ico");
+    HICON fromProgram = ExtractIconA(GetModuleHandleA(NULL), PROGRAM.c_str(), 0);
+    HICON drawn = (HICON)LoadImageA(NULL, iconFile.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE);
+    ASSERT_NE(fromProgram, (HICON)NULL);
+    ASSERT_NE(drawn, (HICON)NULL);
+    auto render = [](HICON icon) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = 32;
+        info.bmiHeader.biHeight = -32;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void *bits = NULL;
+        HDC dc = CreateCompatibleDC(NULL);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, 32, 32, WHITENESS);
+        DrawIconEx(dc, 0, 0, icon, 32, 32, 0, NULL, DI_NORMAL);
+        std::vector<uint32_t> pixels((uint32_t *)bits, (uint32_t *)bits + 32 * 32);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        return pixels;
+    };
+    std::vector<uint32_t> programIcon = render(fromProgram), productIcon = render(drawn);
+    EXPECT_TRUE(programIcon == productIcon);
+    EXPECT_NE(productIcon[16 * 32 + 16], productIcon[0]) << "the icon is not blank";
+    DestroyIcon(fromProgram);
+    DestroyIcon(drawn);
+}
+
+TEST_F(Viewer, ExplainsAFileItCannotShowAndKeepsRunning) {
+    std::string text = PICTURES + "\\notes as picture.bmp";
+    std::string cut = PICTURES + "\\cut short.bmp";
+    ASSERT_TRUE(installed::writeFile(text, "This is a letter, not a picture.\r\n"));
+    ASSERT_TRUE(installed::writeFile(cut, quadrantBitmap().substr(0, 2000)));
+    struct {
+        std::string path, reason;
+    } cases[] = {
+        {PICTURES + "\\missing.bmp", "It does not exist or cannot be read."},
+        {text, "It is not a bitmap picture."},
+        {cut, "The bitmap is damaged."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        HWND window = start("\"" + PROGRAM + "\" \"" + c.path + "\"");
+        ASSERT_NE(window, (HWND)NULL);
+        HWND box = programs::waitForTopWindow(programs::messageBoxSaying("Quillary cannot show"));
+        ASSERT_NE(box, (HWND)NULL) << programs::describeTopWindows();
+        driver::MessageBox message(box);
+        EXPECT_EQ(message.caption(), "Quillary");
+        EXPECT_EQ(message.text(), "Quillary cannot show the file\n" + c.path + "\n\n" + c.reason);
+        EXPECT_STREQ(driver::boxIconName(message.icon()), "error");
+        message.answer(IDOK);
+        EXPECT_TRUE(IsWindow(window)) << "the viewer stays open after the message";
+        close(window);
+    }
+}
+
+} // namespace
