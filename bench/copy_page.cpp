@@ -15,8 +15,17 @@
 #include <vector>
 
 #include "copy_driver.h"
+#include "support/installed_system.h"
 
 static const char INSTALL_DIR[] = "C:\\Program files\\Quillary";
+
+// Each run ends with the shortcut page's Finish: its shell window, group and entries are undone.
+static void undoInstallation() {
+    installed::closeShellWindows();
+    copydriver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+    installed::deleteProductEntries();
+    copydriver::removeTree(INSTALL_DIR);
+}
 static const char APP_KEY[] = "Software\\Wine\\AppDefaults\\Quillary-Setup.exe";
 static const char X11_KEY[] = "Software\\Wine\\AppDefaults\\Quillary-Setup.exe\\X11 Driver";
 
@@ -56,12 +65,13 @@ int main(int argc, char **argv) {
     bool madeHere = unmanageInstallerWindows();
     std::vector<double> times;
     for (int i = 0; i < runs; i++) {
-        copydriver::removeTree(INSTALL_DIR);
+        undoInstallation();
         copydriver::RunRecord run = copydriver::runInstaller(installer, copydriver::LET_IT_RUN);
         if (!run.failure.empty() || run.copySeconds < 0) {
             fprintf(stderr, "copy_page: run %d failed: %s\n", i + 1,
                     run.failure.empty() ? "the copy page or what follows it was not seen"
                                         : run.failure.c_str());
+            undoInstallation();
             restoreInstallerWindows(madeHere);
             return 1;
         }
@@ -70,7 +80,7 @@ int main(int argc, char **argv) {
         fflush(stdout);
         times.push_back(run.copySeconds);
     }
-    copydriver::removeTree(INSTALL_DIR);
+    undoInstallation();
     restoreInstallerWindows(madeHere);
     std::sort(times.begin(), times.end());
     double median = times.size() % 2 ? times[times.size() / 2]

@@ -71,3 +71,15 @@ quillary_small_c_test(e2e.destination-above-4gib 4294971392 4294971392
     SmallDrive.FreeSpaceAboveFourGibibytes*)
 quillary_small_c_test(e2e.destination-no-program-files 3698000 no-program-files
     SmallDrive.WithoutProgramFiles* --no-program-files)
+
+# The directory browser on two small drives: E: with 3694 KB free (too little), F: with 16 MiB
+# (room for the product). The scenario skips itself in the e2e group, where
+# QUILLARY_BROWSER_DRIVES is unset.
+add_test(NAME e2e.browser-drives
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-drive ${CMAKE_BINARY_DIR} e 3694592
+            -- bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-drive ${CMAKE_BINARY_DIR} f
+               16777216 -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
+               ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=BrowserDrives.*)
+set_tests_properties(e2e.browser-drives PROPERTIES
+    LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300
+    ENVIRONMENT QUILLARY_BROWSER_DRIVES=e3694592-f16777216)

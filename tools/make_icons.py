@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the installer's icons (32x32, 32 bits per pixel) into .ico files.
+"""Draws the installer's and the product's icons into .ico files: the window class icon and
+and the three browser list icons (16x16, 16 colours, with a transparency mask).
 
 usage: make_icons.py OUTDIR
 Writes setup.ico (the window class icon), folder.ico, up.ico and new_folder.ico (the browser
@@ -13,30 +14,50 @@ import sys
 SIZE = 32
 
 
-def folder(x, y):
-    if 6 <= y <= 9 and 3 <= x <= 13:
-        return (230, 180, 40)
-    if 9 <= y <= 26 and 3 <= x <= 28:
-        return (250, 205, 70) if y > 11 else (230, 180, 40)
+# The browser list icons: 16 x 16, 16 colours from the standard palette, with a mask.
+SMALL = 16
+# The standard 16-colour palette, by index: (red, green, blue).
+PALETTE = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
+    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
+    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+BLACK, OLIVE, DARK_GREEN, YELLOW, LIME = 0, 3, 2, 11, 10
+
+
+def folder_shape(x, y, fill, edge):
+    """A folder with a tab at the top left: its outline in edge, its body in fill."""
+    if y == 2 and 1 <= x <= 6 or y in (3, 13) and 1 <= x <= 14:
+        return edge
+    if 3 <= y <= 13 and x in (1, 14) or y == 3 and x == 7:
+        return edge
+    if y == 2 and x == 7:
+        return None
+    if 4 <= y <= 12 and 2 <= x <= 13:
+        return fill
     return None
 
 
-def up_arrow(x, y):
-    found = folder(x, y)
-    if found is None:
-        return None
-    if 13 <= y <= 24 and abs(x - 16) <= max(0, y - 13) and y <= 18:
-        return (20, 90, 20)
-    if 18 <= y <= 24 and 14 <= x <= 18:
-        return (20, 90, 20)
-    return found
+def folder(x, y):
+    return folder_shape(x, y, YELLOW, OLIVE)
 
 
 def new_folder(x, y):
-    found = folder(x, y)
-    if 0 <= y <= 8 and 22 <= x <= 30 and (x == 26 or y == 4 or abs(x - 26) == abs(y - 4)):
-        return (255, 240, 0)
-    return found
+    return folder_shape(x, y, LIME, DARK_GREEN)
+
+
+def up_arrow(x, y):
+    """A black arrow pointing up whose shaft turns right at its foot, and a dot past its end."""
+    if y == 1 and 4 <= x <= 5 or y == 2 and 3 <= x <= 6 or y == 3 and 2 <= x <= 7:
+        return BLACK  # the head
+    if 4 <= y <= 11 and 4 <= x <= 5:
+        return BLACK  # the shaft
+    if 10 <= y <= 11 and 6 <= x <= 11:
+        return BLACK  # the turn to the right
+    if 10 <= y <= 11 and 13 <= x <= 14:
+        return BLACK  # the dot
+    return None
 
 
 def setup_icon(x, y):
@@ -87,13 +108,40 @@ def ico_bytes(pixel):
     return directory + entry + body
 
 
+def small_ico_bytes(pixel):
+    """One 16 x 16 image of 4 bits per pixel with the standard palette and an AND mask."""
+    rows = []
+    mask_rows = []
+    for y in range(SMALL - 1, -1, -1):  # bottom-up, as in a DIB
+        indices = []
+        mask = 0
+        for x in range(SMALL):
+            index = pixel(x, y)
+            if index is None:
+                indices.append(0)
+                mask |= 1 << (SMALL - 1 - x)
+            else:
+                indices.append(index)
+        rows.append(bytes(indices[i] << 4 | indices[i + 1] for i in range(0, SMALL, 2)))
+        mask_rows.append(struct.pack(">H", mask) + b"\0\0")  # rows padded to 32 bits
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
+    image = b"".join(rows) + b"".join(mask_rows)
+    header = struct.pack("<IiiHHIIiiII", 40, SMALL, SMALL * 2, 1, 4, 0, len(image), 0, 0, 16, 0)
+    body = header + palette + image
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", SMALL, SMALL, 16, 0, 1, 4, len(body), 6 + 16)
+    return directory + entry + body
+
+
 def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
-    for name, pixel in (("setup", setup_icon), ("folder", folder), ("up", up_arrow),
-                        ("new_folder", new_folder), ("quillary", quillary_icon)):
+    for name, pixel in (("setup", setup_icon), ("quillary", quillary_icon)):
         with open(os.path.join(outdir, name + ".ico"), "wb") as f:
             f.write(ico_bytes(pixel))
+    for name, pixel in (("folder", folder), ("up", up_arrow), ("new_folder", new_folder)):
+        with open(os.path.join(outdir, name + ".ico"), "wb") as f:
+            f.write(small_ico_bytes(pixel))
 
 
 if __name__ == "__main__":

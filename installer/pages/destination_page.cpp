@@ -10,7 +10,7 @@
 enum { DRIVE_STRINGS_BUFFER = 100 };
 
 static const char NO_FOLDER_WARNING[] = "You were forgoten to select an directory";
-static const char LOW_SPACE_WARNING[] =
+const char LOW_SPACE_WARNING[] =
     "You do not have enough Free disk space on this drive for installation. Change the drive or "
     "remove some other program-s to free more disk space.";
 static const char EXISTS_QUESTION[] =

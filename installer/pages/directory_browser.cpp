@@ -1,10 +1,169 @@
-// Directory browser: the dialog the destination page's Browse button opens. Its template and
-// handlers come with the browser itself; until then DialogBoxParamA finds no "IDD_BROWSE"
-// template and returns at once, and the destination page keeps its fields.
+// Directory browser: the dialog the destination page's Browse button opens. The user picks a
+// drive, walks its directory tree by double-clicking and names the product folder; every step
+// lands in SetupState at once, so OK and Cancel both keep what the user moved to.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "common/setup_state.h"
+#include "pages/browser_moves.h"
 #include "pages/pages.h"
+#include "resources/resource.h"
 #include "shell/message_table.h"
 
-static const MessageTable DIRECTORY_BROWSER_MESSAGES = {0, NULL, DEFAULT_NONE};
+static const char SPACE_LABEL_FORMAT[] = " Available: %lu KB, Required: %d KB";
+static const char NO_NAME_WARNING[] = "You forget to select a directory";
+static const char NO_NAME_CAPTION[] = "Warning";
+
+// The simple beep of a refused name or move.
+static const UINT SIMPLE_BEEP = 0xFFFFFFFF;
+
+// The open dialog's folder-name field, list and drive box.
+static HWND nameField;
+static HWND directoryList;
+static HWND driveBox;
+// Set while the name handler writes the field itself, so that write is not taken for typing.
+static int nameFieldGuard;
+
+// Writes the free space of the chosen drive and the space needed into label 103.
+static void showSpaceLabel(HWND window) {
+    wsprintfA(setup.messageText, SPACE_LABEL_FORMAT, (unsigned long)setup.freeKB, REQUIRED_KB);
+    SetDlgItemTextA(window, IDC_SPACE_LABEL, setup.messageText);
+}
+
+static void listBaseDir(HWND window) {
+    listDirectory(window, directoryList, setup.baseDir, LIST_MODE_DIRECTORY);
+}
+
+static INT_PTR DirectoryBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
+    nameField = GetDlgItem(window, IDC_FOLDER_NAME);
+    directoryList = GetDlgItem(window, IDC_DIRECTORY_LIST);
+    driveBox = GetDlgItem(window, IDC_DRIVE_BOX);
+    for (int drive = 0; drive < setup.driveCount; drive++) {
+        if (setup.driveRoots[drive][0] != '\0')
+            SendMessageA(driveBox, CB_ADDSTRING, 0, (LPARAM)setup.driveRoots[drive]);
+    }
+    SendMessageA(driveBox, CB_SETCURSEL, (WPARAM)setup.selectedDrive, 0);
+    showSpaceLabel(window);
+    attachBrowserImages(directoryList);
+    // The name goes back to the product's before the list is built, so the folder-name item and
+    // field 102 show the name the field holds.
+    lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
+    listBaseDir(window);
+    SetWindowTextA(nameField, PRODUCT_NAME);
+    return TRUE;
+}
+
+// Moves baseDir one step for a double-click on the item at position: up for the go-up item,
+// down into any other item's name (the folder-name item included, though it does not exist
+// yet). A move past the length limit is refused with the beep.
+static void moveForItem(int position) {
+    if (isGoUpItem(directoryList, position)) {
+        if (isBelowRoot(setup.baseDir, LIST_MODE_DIRECTORY))
+            browseUp(setup.baseDir, LIST_MODE_DIRECTORY);
+        return;
+    }
+    char text[LIST_TEXT_MAX + 1] = "";
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = position;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    if (!SendMessageA(directoryList, LVM_GETITEMA, 0, (LPARAM)&item))
+        return;
+    if (browseDown(setup.baseDir, sizeof(setup.baseDir), BROWSE_PATH_MAX, text,
+                   LIST_MODE_DIRECTORY) != 0)
+        MessageBeep(SIMPLE_BEEP);
+}
+
+// A double-click in the list moves to the selected item and refreshes the list and field 102;
+// a double-click on empty space only refreshes them.
+static INT_PTR DirectoryBrowserNotify(HWND window, UINT, WPARAM, LPARAM lParam) {
+    const NMHDR *header = (const NMHDR *)lParam;
+    if (header->idFrom != IDC_DIRECTORY_LIST || header->code != (UINT)NM_DBLCLK)
+        return 0;
+    int position = (int)SendMessageA(directoryList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (position >= 0 && position <= setup.lastItemIndex)
+        moveForItem(position);
+    listBaseDir(window);
+    return 0;
+}
+
+static INT_PTR DirectoryBrowserDriveChange(HWND window, UINT, UINT notificationCode, LPARAM) {
+    if (notificationCode != CBN_SELENDOK)
+        return 0;
+    int position = (int)SendMessageA(driveBox, CB_GETCURSEL, 0, 0);
+    if (position < 0 || position >= setup.driveCount)
+        return 0;
+    setup.selectedDrive = position;
+    lstrcpynA(setup.baseDir, setup.driveRoots[position], PATH_BUFFER);
+    CharUpperA(setup.baseDir);
+    listBaseDir(window);
+    updateFreeSpace(position);
+    showSpaceLabel(window);
+    return 0;
+}
+
+// folderName follows the field while it holds at most FOLDER_NAME_MAX characters; a longer text,
+// typed or pasted, is refused whole: the last accepted name goes back in, with the beep.
+static INT_PTR DirectoryBrowserNameUpdate(HWND, UINT, UINT notificationCode, LPARAM) {
+    if (notificationCode != EN_UPDATE || nameFieldGuard)
+        return 1;
+    char text[PATH_BUFFER];
+    GetWindowTextA(nameField, text, sizeof(text));
+    if (lstrlenA(text) <= FOLDER_NAME_MAX) {
+        lstrcpynA(setup.folderName, text, PATH_BUFFER);
+        return 1;
+    }
+    nameFieldGuard = 1;
+    SetWindowTextA(nameField, setup.folderName);
+    MessageBeep(SIMPLE_BEEP);
+    nameFieldGuard = 0;
+    return 1;
+}
+
+// OK checks the name and the free space before it closes; Cancel closes at once. Neither
+// restores anything: the drive, directory and name moved to stay in SetupState.
+static INT_PTR DirectoryBrowserCommand(HWND window, UINT commandId, UINT, LPARAM) {
+    if (commandId == IDCANCEL) {
+        EndDialog(window, 0);
+        return TRUE;
+    }
+    SendMessageA(nameField, WM_GETTEXT, FOLDER_NAME_MAX + 1, (LPARAM)setup.folderName);
+    if (setup.folderName[0] == '\0') {
+        MessageBoxA(window, NO_NAME_WARNING, NO_NAME_CAPTION, MB_ICONEXCLAMATION | MB_OK);
+        SetFocus(nameField);
+        return TRUE;
+    }
+    if (setup.freeKB < (unsigned int)REQUIRED_KB) {
+        // No caption of its own: the platform's default. Yes and No both keep the dialog.
+        MessageBoxA(window, LOW_SPACE_WARNING, NULL, MB_ICONHAND | MB_YESNO);
+        return TRUE;
+    }
+    EndDialog(window, 0);
+    return TRUE;
+}
+
+static const CommandEntry DIRECTORY_BROWSER_COMMAND_ROWS[] = {
+    {IDOK, DirectoryBrowserCommand},
+    {IDCANCEL, DirectoryBrowserCommand},
+    {IDC_FOLDER_NAME, DirectoryBrowserNameUpdate},
+    {IDC_DRIVE_BOX, DirectoryBrowserDriveChange},
+};
+static const CommandTable DIRECTORY_BROWSER_COMMANDS = {
+    TABLE_ROWS(DIRECTORY_BROWSER_COMMAND_ROWS), DIRECTORY_BROWSER_COMMAND_ROWS, DEFAULT_NONE};
+
+static INT_PTR DirectoryBrowserDispatchCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam) {
+    return dispatchCommandTable(&DIRECTORY_BROWSER_COMMANDS, window, wParam, lParam);
+}
+
+static const MessageEntry DIRECTORY_BROWSER_MESSAGE_ROWS[] = {
+    {WM_COMMAND, DirectoryBrowserDispatchCommand},
+    {WM_INITDIALOG, DirectoryBrowserInit},
+    {WM_NOTIFY, DirectoryBrowserNotify},
+};
+static const MessageTable DIRECTORY_BROWSER_MESSAGES = {
+    TABLE_ROWS(DIRECTORY_BROWSER_MESSAGE_ROWS), DIRECTORY_BROWSER_MESSAGE_ROWS, DEFAULT_NONE};
 
 INT_PTR CALLBACK DirectoryBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return dispatchMessageTable(&DIRECTORY_BROWSER_MESSAGES, window, message, wParam, lParam);

@@ -10,10 +10,14 @@ INT_PTR CALLBACK ShortcutPageProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 // The directory browser the destination page's Browse button opens.
 INT_PTR CALLBACK DirectoryBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The Start-menu folder browser the shortcut page's Browse button opens.
+INT_PTR CALLBACK FolderBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Destination helpers the directory browser shares with the destination page.
 // Fills the drive table, selectedDrive, baseDir and freeKB with the default destination.
 void chooseDefaultDestination(void);
+// The refusal of a drive with less than REQUIRED_KB free, shown by the page and the browser.
+extern const char LOW_SPACE_WARNING[];
 // Sets freeKB from the free space of entry drive of driveRoots; 0 when it cannot be asked.
 void updateFreeSpace(int drive);
 
@@ -34,9 +38,11 @@ enum { LIST_MODE_DIRECTORY = 0, LIST_MODE_START_MENU = 1 };
 void attachBrowserImages(HWND list);
 // Refills list with the go-up item (when path is below its root in that mode), the
 // subdirectories of path and the folder-name item, and shows the resulting path in the mode's
-// path field of dialog. path is extended by the search pattern and restored before it returns.
-void listDirectory(HWND dialog, HWND list, char *path, int mode);
-// Inserts one item with its text, image and item data at position.
+// path field of dialog (102 or 211). path is not changed: the search pattern is built beside it.
+// A directory that cannot be listed shows the go-up and folder-name items only.
+void listDirectory(HWND dialog, HWND list, const char *path, int mode);
+// Inserts one item with its text, image and item data (position in the high 16 bits) at
+// position; the list's own sorting decides where it shows.
 void addListItem(HWND list, const char *text, int position, int image);
 // TRUE when the item at the sorted-list position is the go-up item, told by its item data and
 // not by its position: a name such as "!tools" may sort before "........".

@@ -1,9 +1,121 @@
-// The shortcut page. Its template and handlers are not built yet; the wizard does not look at
-// this page's result, so without its template the installation still ends as a success.
-#include "pages/pages.h"
-#include "shell/message_table.h"
+// Shortcut page: writes the product's registry entries, makes the program group below a
+// Start-menu folder with its three shortcuts and, when asked, a desktop shortcut.
+#include <string.h>
 
-static const MessageTable SHORTCUT_MESSAGES = {0, NULL, DEFAULT_NONE};
+#include "common/setup_state.h"
+#include "pages/pages.h"
+#include "resources/resource.h"
+#include "shell/message_table.h"
+#include "system/registry.h"
+#include "system/shortcut.h"
+
+static const char CANCEL_SHORTCUTS_QUESTION[] = "Cancel creating the shortcuts?";
+static const char CONFIRMATION_CAPTION[] = "Confirmation";
+// Where the program group goes when the all-users programs folder cannot be read.
+static const char FALLBACK_PROGRAMS_DIR[] = "C:";
+
+// Joins installDir and name into out (PATH_BUFFER bytes); 1, out empty, when it would not fit.
+static int installedFile(char *out, const char *name) {
+    return joinRecordPath(out, PATH_BUFFER, setup.installDir, name, strlen(name));
+}
+
+// One shortcut to the installed file target in folder, named linkName. A target or link path
+// that would not fit its buffer is left out; CreateShortcut refuses a link path the shell
+// cannot take. The status is not looked at: a shortcut that cannot be made is simply missing.
+static void makeShortcut(const char *target, const char *folder, const char *linkName,
+                         const char *description) {
+    char targetPath[PATH_BUFFER];
+    char linkPath[PATH_BUFFER];
+    if (installedFile(targetPath, target) != 0 ||
+        joinGroupPath(linkPath, PATH_BUFFER, folder, linkName) != 0)
+        return;
+    CreateShortcut(targetPath, linkPath, description);
+}
+
+// The registry entries, written for Finish and for Cancel alike, every time either is pressed.
+static void registerProduct(const char *groupPath) {
+    char uninstaller[PATH_BUFFER];
+    RegisterAppPath();
+    installedFile(uninstaller, PRODUCT_UNINSTALLER);
+    RegisterUninstallEntry(uninstaller, groupPath);
+    RegisterDocumentType();
+}
+
+// The desktop shortcut, when the all-users desktop folder can be read into its 260 bytes.
+static void makeDesktopShortcut(void) {
+    char desktop[SHELL_PATH_BUFFER] = {0};
+    if (ReadShellFolder("Common Desktop", desktop, sizeof(desktop)))
+        makeShortcut(PRODUCT_PROGRAM, desktop, PRODUCT_NAME ".lnk", PRODUCT_NAME);
+}
+
+// Finish: desktop shortcut, group folder, the three group shortcuts, then groupFolder. A group
+// path too long for its buffer makes nothing and leaves groupFolder empty.
+static void createShortcuts(HWND window, const char *groupPath) {
+    if (IsDlgButtonChecked(window, IDC_DESKTOP_SHORTCUT) == BST_CHECKED)
+        makeDesktopShortcut();
+    if (groupPath[0] == '\0')
+        return;
+    MakeDirectory(groupPath);
+    makeShortcut(PRODUCT_PROGRAM, groupPath, PRODUCT_NAME ".lnk", PRODUCT_NAME);
+    makeShortcut(PRODUCT_UNINSTALLER, groupPath, "Uninstall.lnk", "Uninstall");
+    makeShortcut(PRODUCT_README, groupPath, "Readme.lnk", "Readme");
+    lstrcpynA(setup.groupFolder, groupPath, PATH_BUFFER);
+}
+
+static INT_PTR ShortcutPageInit(HWND window, UINT, WPARAM, LPARAM) {
+    memset(setup.programsDir, 0, sizeof(setup.programsDir));
+    if (!ReadShellFolder("Common Programs", setup.programsDir, sizeof(setup.programsDir)))
+        lstrcpynA(setup.programsDir, FALLBACK_PROGRAMS_DIR, PATH_BUFFER);
+    // Until the first Browse the field shows the programs folder itself.
+    SetDlgItemTextA(window, IDC_SHORTCUT_PATH, setup.programsDir);
+    return TRUE;
+}
+
+// Browse: the folder browser moves programsDir itself, by OK and Cancel alike; from now on the
+// field shows the group folder that will be used.
+static INT_PTR ShortcutPageBrowse(HWND window, UINT, UINT, LPARAM) {
+    DialogBoxParamA(setup.instance, "IDD_BROWSE_SHORTCUT", window, FolderBrowserProc, 0);
+    char groupPath[PATH_BUFFER];
+    joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
+    SetDlgItemTextA(window, IDC_SHORTCUT_PATH, groupPath);
+    return 0;
+}
+
+// Finish and Cancel. Field 101 is never read: the group path comes from programsDir alone, so
+// pressing the buttons again gives the same group.
+static INT_PTR ShortcutPageCommand(HWND window, UINT commandId, UINT, LPARAM) {
+    char groupPath[PATH_BUFFER];
+    joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
+    registerProduct(groupPath);
+    if (commandId == IDOK) {
+        createShortcuts(window, groupPath);
+        EndDialog(window, 0);
+    } else if (MessageBoxA(window, CANCEL_SHORTCUTS_QUESTION, CONFIRMATION_CAPTION,
+                           MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        EndDialog(window, 1);
+    }
+    return 0;
+}
+
+static const CommandEntry SHORTCUT_COMMAND_ROWS[] = {
+    {IDOK, ShortcutPageCommand},
+    {IDCANCEL, ShortcutPageCommand},
+    {IDC_BROWSE, ShortcutPageBrowse},
+};
+static const CommandTable SHORTCUT_COMMANDS = {TABLE_ROWS(SHORTCUT_COMMAND_ROWS),
+                                               SHORTCUT_COMMAND_ROWS, DEFAULT_NONE};
+
+static INT_PTR ShortcutPageDispatchCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam) {
+    return dispatchCommandTable(&SHORTCUT_COMMANDS, window, wParam, lParam);
+}
+
+static const MessageEntry SHORTCUT_MESSAGE_ROWS[] = {
+    {WM_COMMAND, ShortcutPageDispatchCommand},
+    {WM_INITDIALOG, ShortcutPageInit},
+    {WM_PAINT, paintPagePicture},
+};
+static const MessageTable SHORTCUT_MESSAGES = {TABLE_ROWS(SHORTCUT_MESSAGE_ROWS),
+                                               SHORTCUT_MESSAGE_ROWS, DEFAULT_NONE};
 
 INT_PTR CALLBACK ShortcutPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return dispatchMessageTable(&SHORTCUT_MESSAGES, window, message, wParam, lParam);

@@ -28,3 +28,19 @@
 // Controls of the copy page.
 #define IDC_PROGRESS_STRIP 214
 #define IDC_COPY_STATUS 215
+
+// Controls of the directory browser.
+#define IDC_BROWSE_PATH 102
+#define IDC_SPACE_LABEL 103
+#define IDC_DRIVE_BOX 104
+#define IDC_FOLDER_NAME 105
+#define IDC_DIRECTORY_LIST 107
+
+// Controls of the shortcut page (its Browse button is IDC_BROWSE as on the destination page):
+// the field showing the programs folder, then the group folder, and the desktop check box.
+#define IDC_SHORTCUT_PATH 101
+#define IDC_DESKTOP_SHORTCUT 110
+
+// Controls of the Start-menu folder browser: the group path field and the folder list.
+#define IDC_GROUP_PATH 211
+#define IDC_FOLDER_LIST 212

@@ -15,10 +15,14 @@ static INT_PTR runPage(HWND window, const char *templateName, DLGPROC procedure)
     return DialogBoxParamA(setup.instance, templateName, window, procedure, 0);
 }
 
+// The success message, then, once it is dismissed, the program group in a shell window. With no
+// group (the shortcut page was cancelled) nothing is opened: the shell, handed an empty path,
+// would open whatever folder is current.
 static void showSuccess(HWND window) {
     wsprintfA(setup.messageText, SUCCESS_FORMAT, PRODUCT_NAME, "installed");
     MessageBoxA(window, setup.messageText, SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
-    ShellExecuteA(NULL, NULL, setup.groupFolder, NULL, NULL, SW_SHOWNA);
+    if (setup.groupFolder[0] != '\0')
+        ShellExecuteA(NULL, NULL, setup.groupFolder, NULL, NULL, SW_SHOWNA);
 }
 
 INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {

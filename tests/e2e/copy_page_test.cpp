@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "copy_driver.h"
+#include "support/installed_system.h"
 
 using copydriver::RunRecord;
 
@@ -265,6 +266,11 @@ class CopyPage : public ::testing::Test {
         DeleteFileA(tempPath("filesdata.dat").c_str());
     }
     void TearDown() override {
+        // A run that went through ends with the shortcut page's Finish: its shell window, group
+        // and registry entries go too.
+        installed::closeShellWindows();
+        copydriver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+        installed::deleteProductEntries();
         copydriver::removeTree(INSTALL_DIR);
         copydriver::removeTree(SCRATCH_DIR);
         copydriver::removeTree(OUTSIDE_FILE);
@@ -280,6 +286,7 @@ TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
     ASSERT_TRUE(run.sawCopyPage);
     EXPECT_TRUE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
     EXPECT_FALSE(sawMessage(run, CANCEL_START)) << messageList(run);
+    EXPECT_EQ(run.pagesAfterCopy, 1) << "the shortcut page follows a whole copy";
     EXPECT_EQ(run.exitCode, 0u);
 
     Tree tree = installedTree();

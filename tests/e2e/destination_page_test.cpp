@@ -129,11 +129,14 @@ TEST_F(DestinationPage, CancelAsksNoKeepsThePageYesEndsTheRun) {
     EXPECT_FALSE(isDirectory(INSTALL_DIR));
 }
 
-TEST_F(DestinationPage, BrowseWithoutABrowserKeepsTheDestination) {
+TEST_F(DestinationPage, BrowseLeftAtOnceRebuildsTheFieldFromTheUnchangedDestination) {
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
     page.setText(IDC_INSTALL_DIR, "typed");
     page.press(IDC_BROWSE);
+    Window browser = installer.waitForWindow(driver::hasControls({IDC_DIRECTORY_LIST}));
+    browser.pressEscape();
+    browser.waitUntilGone();
     EXPECT_TRUE(driver::waitFor([&] { return page.text(IDC_INSTALL_DIR) == INSTALL_DIR; }, 5000))
         << "field 101 shows " << page.text(IDC_INSTALL_DIR);
     EXPECT_TRUE(page.exists() && page.visible());

@@ -1,0 +1,109 @@
+// Registry reader and writers: the Shell Folders lookup and the product's entries.
+#include "system/registry.h"
+
+#include <string.h>
+
+#include "common/setup_state.h"
+#include "system/registry_entries.h"
+
+// Access masks as the registry takes them.
+static const REGSAM ACCESS_READ = 0x20019;       // KEY_READ
+static const REGSAM ACCESS_READ_WRITE = 0x2001F; // KEY_READ | KEY_WRITE
+static const REGSAM ACCESS_ALL = 0xF003F;        // KEY_ALL_ACCESS
+
+// Stores text as REG_SZ with its terminating zero.
+static void writeString(HKEY key, const char *name, const char *text) {
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+}
+
+// Writes each value that fits; a refused value is left out, the others still go in.
+static void writeValues(HKEY key, const RegistryValue *values, int count) {
+    for (int i = 0; i < count; i++) {
+        if (!values[i].refused)
+            writeString(key, values[i].name, values[i].data);
+    }
+}
+
+// Creates (or opens) subkey below parent. Returns 0 with *key set, nonzero on failure.
+static LONG createKey(HKEY parent, const char *subkey, HKEY *key) {
+    char noClass[] = "";
+    return RegCreateKeyExA(parent, subkey, 0, noClass, REG_OPTION_NON_VOLATILE, ACCESS_ALL, NULL,
+                           key, NULL);
+}
+
+// Opens the existing parent key, creates the product's subkey below it and writes values there.
+// Nothing is written when the parent cannot be opened: it is never created.
+static void writeProductEntry(const char *parentPath, const RegistryValue *values, int count) {
+    HKEY parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, ACCESS_READ_WRITE, &parent) !=
+        ERROR_SUCCESS)
+        return;
+    HKEY entry;
+    if (createKey(parent, PRODUCT_SUBKEY, &entry) == ERROR_SUCCESS) {
+        writeValues(entry, values, count);
+        RegCloseKey(entry);
+    }
+    RegCloseKey(parent);
+}
+
+int ReadShellFolder(const char *valueName, char *path, size_t pathSize) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, 0, ACCESS_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    char folder[REGISTRY_BUFFER] = {0};
+    DWORD size = REGISTRY_BUFFER;
+    LONG status = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)folder, &size);
+    RegCloseKey(key);
+    // A value stored without its terminator may fill the buffer: refused like a longer one.
+    if (status != ERROR_SUCCESS || folder[0] == '\0' || folder[REGISTRY_BUFFER - 1] != '\0')
+        return 0;
+    dropTrailingBackslash(folder);
+    if (strlen(folder) >= pathSize)
+        return 0;
+    memcpy(path, folder, strlen(folder) + 1);
+    return 1;
+}
+
+void RegisterAppPath(void) {
+    RegistryValue values[APP_PATH_VALUE_COUNT];
+    appPathValues(values, setup.installDir);
+    writeProductEntry(APP_PATHS_KEY, values, APP_PATH_VALUE_COUNT);
+}
+
+void RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath) {
+    RegistryValue values[UNINSTALL_VALUE_COUNT];
+    uninstallValues(values, uninstallerPath, groupPath, setup.installDir);
+    writeProductEntry(UNINSTALL_KEY, values, UNINSTALL_VALUE_COUNT);
+}
+
+void RegisterDocumentType(void) {
+    RegistryValue classValue, iconValue, commandValue;
+    documentTypeValues(&classValue, &iconValue, &commandValue, setup.installDir);
+    HKEY classKey;
+    if (createKey(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS_KEY, &classKey) != ERROR_SUCCESS)
+        return;
+    writeValues(classKey, &classValue, 1);
+    HKEY iconKey;
+    if (createKey(classKey, DOCUMENT_ICON_SUBKEY, &iconKey) == ERROR_SUCCESS) {
+        writeValues(iconKey, &iconValue, 1);
+        RegCloseKey(iconKey);
+    }
+    // shell, open, command: each below the last key that could be created; the command line
+    // goes only into a "command" key that was made.
+    HKEY last = classKey;
+    LONG status = ERROR_SUCCESS;
+    for (int i = 0; i < DOCUMENT_KEY_CHAIN_LENGTH; i++) {
+        HKEY next;
+        status = createKey(last, DOCUMENT_KEY_CHAIN[i], &next);
+        if (status != ERROR_SUCCESS)
+            continue;
+        if (last != classKey)
+            RegCloseKey(last);
+        last = next;
+    }
+    if (status == ERROR_SUCCESS)
+        writeValues(last, &commandValue, 1);
+    if (last != classKey)
+        RegCloseKey(last);
+    RegCloseKey(classKey);
+}

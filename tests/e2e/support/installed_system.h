@@ -1,0 +1,245 @@
+// What an installation leaves in the system, read from outside the installer: registry values
+// through the registry API, shortcut files through the shell link object, the shell windows it
+// opens. And the reset every scenario makes of it.
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "installer_driver.h"
+
+namespace installed {
+
+const char APP_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary";
+const char UNINSTALL_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
+const char DOCUMENT_CLASS[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
+const char SHELL_FOLDERS[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// The shell window that opens a folder: its own explorer.exe process, titled by the folder name.
+const char SHELL_WINDOW_CLASS[] = "ExplorerWClass";
+
+// A REG_SZ value below HKEY_LOCAL_MACHINE; "<missing>" or "<type N>" when it is not one.
+inline std::string registryText(const std::string &keyPath, const char *name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    char data[2048] = "";
+    DWORD size = sizeof(data) - 1, type = 0;
+    LONG status = RegQueryValueExA(key, name, NULL, &type, (BYTE *)data, &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return "<missing>";
+    if (type != REG_SZ)
+        return "<type " + std::to_string(type) + ">";
+    return data;
+}
+
+inline bool keyExists(const std::string &keyPath) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Every value the installer writes, "key [name] = data" per line, for comparing whole sets.
+inline std::string productEntries() {
+    struct {
+        std::string key;
+        const char *name;
+    } values[] = {
+        {APP_ENTRY, ""},
+        {APP_ENTRY, "Path"},
+        {UNINSTALL_ENTRY, "DisplayName"},
+        {UNINSTALL_ENTRY, "UninstallString"},
+        {UNINSTALL_ENTRY, "Scdir"},
+        {UNINSTALL_ENTRY, "Progdir"},
+        {DOCUMENT_CLASS, ""},
+        {std::string(DOCUMENT_CLASS) + "\\DefaultIcon", ""},
+        {std::string(DOCUMENT_CLASS) + "\\shell\\open\\command", ""},
+    };
+    std::string out;
+    for (const auto &v : values)
+        out += v.key + " [" + v.name + "] = " + registryText(v.key, v.name) + "\n";
+    return out;
+}
+
+// The set productEntries() must read after an installation into installDir with that group.
+inline std::string expectedEntries(const std::string &installDir, const std::string &group) {
+    const std::string program = installDir + "\\Quillary.exe";
+    return std::string(APP_ENTRY) + " [] = Quillary\n" + APP_ENTRY + " [Path] = " + installDir +
+           "\n" + UNINSTALL_ENTRY + " [DisplayName] = Quillary\n" + UNINSTALL_ENTRY +
+           " [UninstallString] = \"" + installDir + "\\uninstall.exe\"\n" + UNINSTALL_ENTRY +
+           " [Scdir] = " + group + "\n" + UNINSTALL_ENTRY + " [Progdir] = " + installDir + "\n" +
+           DOCUMENT_CLASS + " [] = Quillary\n" + DOCUMENT_CLASS + "\\DefaultIcon [] = " + program +
+           ",0\n" + DOCUMENT_CLASS + "\\shell\\open\\command [] = \"" + program + "\" \"%1\"\n";
+}
+
+// Deletes a key below HKEY_LOCAL_MACHINE with all its subkeys.
+inline void deleteKeyTree(const std::string &keyPath) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS)
+        return;
+    std::vector<std::string> subkeys;
+    char name[256];
+    for (DWORD i = 0;; i++) {
+        DWORD length = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string &subkey : subkeys)
+        deleteKeyTree(keyPath + "\\" + subkey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
+}
+
+inline void deleteProductEntries() {
+    deleteKeyTree(APP_ENTRY);
+    deleteKeyTree(UNINSTALL_ENTRY);
+    deleteKeyTree(DOCUMENT_CLASS);
+}
+
+// A Shell Folders value ("" when missing), and setting it back (a NULL text deletes it).
+inline std::string shellFolder(const char *name) {
+    std::string text = registryText(SHELL_FOLDERS, name);
+    return text == "<missing>" ? "" : text;
+}
+inline void setShellFolder(const char *name, const char *text) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    if (text == NULL)
+        RegDeleteValueA(key, name);
+    else
+        RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+}
+
+struct Link {
+    bool loaded = false;
+    std::string target, description;
+};
+
+// A shortcut file loaded back through IShellLinkA and IPersistFile.
+inline Link readLink(const std::string &path) {
+    Link out;
+    CoInitialize(NULL);
+    IShellLinkA *link = NULL;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void **)&link))) {
+        IPersistFile *file = NULL;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+                char text[1024] = "";
+                out.loaded = true;
+                link->GetPath(text, sizeof(text), NULL, SLGP_RAWPATH);
+                out.target = text;
+                text[0] = '\0';
+                link->GetDescription(text, sizeof(text));
+                out.description = text;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return out;
+}
+
+// Names of the entries of a folder (files and folders), sorted as the system lists them.
+inline std::vector<std::string> folderEntries(const std::string &folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// Files below root, in all its subfolders.
+inline int countFiles(const std::string &root) {
+    int count = 0;
+    for (const std::string &name : folderEntries(root)) {
+        std::string path = root + "\\" + name;
+        if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            count += countFiles(path);
+        else
+            count++;
+    }
+    return count;
+}
+
+inline bool exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The shell windows open on the screen, whoever opened them.
+inline std::vector<driver::Window> shellWindows() {
+    struct Found {
+        std::vector<driver::Window> windows;
+    } found;
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            char className[64] = "";
+            GetClassNameA(window, className, sizeof(className));
+            if (strcmp(className, SHELL_WINDOW_CLASS) == 0 && IsWindowVisible(window))
+                ((Found *)context)->windows.push_back(driver::Window(window));
+            return TRUE;
+        },
+        (LPARAM)&found);
+    return found.windows;
+}
+
+// Waits for a shell window with that title; throws on timeout.
+inline driver::Window waitForShellWindow(const std::string &title,
+                                         DWORD timeoutMs = driver::DEFAULT_TIMEOUT_MS) {
+    driver::Window seen;
+    bool found = driver::waitFor(
+        [&] {
+            for (const driver::Window &w : shellWindows()) {
+                if (w.title() == title) {
+                    seen = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    if (!found)
+        throw driver::DriverError("no shell window \"" + title + "\" opened");
+    return seen;
+}
+
+// Closes every shell window and waits for its process to end, ending it when it will not: the
+// process holds the test runner's output.
+inline void closeShellWindows() {
+    for (const driver::Window &w : shellWindows()) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(w.handle(), &processId);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+        PostMessageA(w.handle(), WM_CLOSE, 0, 0);
+        if (process == NULL)
+            continue;
+        if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
+            TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+}
+
+} // namespace installed

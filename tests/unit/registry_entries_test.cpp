@@ -1,0 +1,41 @@
+// The registry entry set: command lines quoted, the icon not, and a text that would not fit its
+// buffer refused instead of cut.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system/registry_entries.h"
+
+TEST(RegistryEntries, CommandLinesAreQuotedAndTheIconIsNot) {
+    RegistryValue classValue, iconValue, commandValue;
+    documentTypeValues(&classValue, &iconValue, &commandValue, "C:\\Program files\\Quillary");
+    EXPECT_STREQ(classValue.data, "Quillary");
+    EXPECT_STREQ(iconValue.data, "C:\\Program files\\Quillary\\Quillary.exe,0");
+    EXPECT_STREQ(commandValue.data, "\"C:\\Program files\\Quillary\\Quillary.exe\" \"%1\"");
+
+    RegistryValue values[UNINSTALL_VALUE_COUNT];
+    uninstallValues(values, "C:\\My Apps\\uninstall.exe", "C:\\Menu\\Quillary", "C:\\My Apps");
+    EXPECT_STREQ(values[1].name, "UninstallString");
+    EXPECT_STREQ(values[1].data, "\"C:\\My Apps\\uninstall.exe\"");
+    EXPECT_EQ(values[1].refused, 0);
+}
+
+TEST(RegistryEntries, TextsThatWouldNotFitAreRefusedWhole) {
+    // installDir\Quillary.exe,0 fills the 512 bytes exactly; the quoted command is 6 longer.
+    std::string dir(REGISTRY_BUFFER - 1 - (int)sizeof("\\Quillary.exe,0") + 1, 'd');
+    RegistryValue classValue, iconValue, commandValue;
+    documentTypeValues(&classValue, &iconValue, &commandValue, dir.c_str());
+    EXPECT_EQ(iconValue.refused, 0);
+    EXPECT_EQ(std::string(iconValue.data), dir + "\\Quillary.exe,0");
+    EXPECT_EQ(commandValue.refused, 1);
+    EXPECT_STREQ(commandValue.data, "");
+
+    RegistryValue values[UNINSTALL_VALUE_COUNT];
+    std::string longest(REGISTRY_BUFFER - 3, 'u'); // with its two quotes: 511 characters
+    uninstallValues(values, longest.c_str(), "", "C:\\Q");
+    EXPECT_EQ(values[1].refused, 0);
+    uninstallValues(values, (longest + "u").c_str(), "", "C:\\Q");
+    EXPECT_EQ(values[1].refused, 1);
+    uninstallValues(values, "", "", "C:\\Q");
+    EXPECT_EQ(values[1].refused, 1) << "no uninstaller, no command line";
+}
