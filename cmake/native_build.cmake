@@ -5,6 +5,7 @@ enable_testing()
 add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
 target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
 target_compile_options(quillary_core PRIVATE -Wall -Wextra)
+target_compile_definitions(quillary_core PRIVATE ${QUILLARY_VERSION_DEFINITION})
 
 # The pack tool. Each cross build below makes its own programs and packs them with it into its
 # own payload (product/CMakeLists.txt): win32/payload and win64/payload.

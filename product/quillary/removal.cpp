@@ -11,18 +11,17 @@
 #include "common/paths.h"
 #include "common/product.h"
 #include "installed_files.h"
+#include "system/registry_entries.h"
 
-static const char UNINSTALL_KEY[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_NAME;
-static const char SHELL_FOLDERS_KEY[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-// Every key the installer writes below HKEY_LOCAL_MACHINE, the uninstall entry last: while any
-// other is left, the entry still leads back here.
-static const char *const PRODUCT_KEYS[] = {
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" PRODUCT_NAME,
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" PRODUCT_PROGRAM,
-    "SOFTWARE\\Classes\\QLRDOC1.Image",
-    UNINSTALL_KEY,
+// Every key the installer writes below HKEY_LOCAL_MACHINE, as parent and subkey, the uninstall
+// entry last: while any other is left, the entry still leads back here.
+static const struct {
+    const char *parent, *subkey;
+} PRODUCT_KEYS[] = {
+    {APP_PATHS_KEY, PRODUCT_SUBKEY},
+    {APP_PATHS_KEY, PROGRAM_SUBKEY},
+    {DOCUMENT_CLASS_KEY, NULL},
+    {UNINSTALL_KEY, PRODUCT_SUBKEY},
 };
 // The links the shortcut page makes in the program group.
 static const char *const GROUP_LINKS[] = {"Quillary.lnk", "Uninstall.lnk", "Readme.lnk"};
@@ -47,7 +46,9 @@ static int readMachineString(const char *keyName, const char *valueName, char *o
 
 int readInstallation(Installation *installation) {
     memset(installation, 0, sizeof(*installation));
-    if (readMachineString(UNINSTALL_KEY, "Progdir", installation->installDir,
+    char entry[REGISTRY_BUFFER];
+    snprintf(entry, sizeof(entry), "%s\\%s", UNINSTALL_KEY, PRODUCT_SUBKEY);
+    if (readMachineString(entry, "Progdir", installation->installDir,
                           sizeof(installation->installDir)) != 0)
         return 1;
     dropTrailingBackslash(installation->installDir);
@@ -56,7 +57,7 @@ int readInstallation(Installation *installation) {
         installation->installDir[0] = '\0';
         return 1;
     }
-    if (readMachineString(UNINSTALL_KEY, "Scdir", installation->groupDir,
+    if (readMachineString(entry, "Scdir", installation->groupDir,
                           sizeof(installation->groupDir)) == 0)
         dropTrailingBackslash(installation->groupDir);
     return 0;
@@ -178,10 +179,15 @@ void removeInstallation(const Installation *installation, RemovalReport *report)
     removeDesktopLink(installation, report);
 
     for (size_t i = 0; i < sizeof(PRODUCT_KEYS) / sizeof(PRODUCT_KEYS[0]); i++) {
-        if (deleteKeyTree(HKEY_LOCAL_MACHINE, PRODUCT_KEYS[i]) == ERROR_SUCCESS)
+        char key[REGISTRY_BUFFER];
+        if (PRODUCT_KEYS[i].subkey != NULL)
+            snprintf(key, sizeof(key), "%s\\%s", PRODUCT_KEYS[i].parent, PRODUCT_KEYS[i].subkey);
+        else
+            snprintf(key, sizeof(key), "%s", PRODUCT_KEYS[i].parent);
+        if (deleteKeyTree(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS)
             continue;
-        char item[600];
-        snprintf(item, sizeof(item), "HKEY_LOCAL_MACHINE\\%s", PRODUCT_KEYS[i]);
+        char item[REGISTRY_BUFFER + 32];
+        snprintf(item, sizeof(item), "HKEY_LOCAL_MACHINE\\%s", key);
         reportFailed(report, item);
     }
 }

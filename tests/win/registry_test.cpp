@@ -18,6 +18,8 @@ namespace {
 const char APP_PATHS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char UNINSTALL[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char APP_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary";
+const char PROGRAM_ENTRY[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary.exe";
 const char UNINSTALL_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
 const char DOCUMENT_CLASS[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
 const char SHELL_FOLDERS[] =
@@ -68,6 +70,8 @@ std::pair<int, int> keyCounts(const char *keyPath) {
 void removeProductEntries() {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_ENTRY);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_ENTRY);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, PROGRAM_ENTRY);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, PROGRAM_ENTRY);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS);
@@ -81,6 +85,39 @@ void expectString(const char *keyPath, const char *name, const std::string &expe
     EXPECT_EQ(read.type, (DWORD)REG_SZ) << keyPath << " [" << name << "]";
     EXPECT_EQ(read.data, expected) << keyPath << " [" << name << "]";
     EXPECT_EQ(read.size, expected.size() + 1) << "terminator stored: " << name;
+}
+
+void expectNumber(const char *keyPath, const char *name, DWORD expected) {
+    ValueRead read = readValue(keyPath, name);
+    ASSERT_TRUE(read.found) << keyPath << " [" << name << "]";
+    EXPECT_EQ(read.type, (DWORD)REG_DWORD) << name;
+    ASSERT_EQ(read.size, sizeof(DWORD)) << name;
+    DWORD value = 0;
+    HKEY key;
+    DWORD size = sizeof(value);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key);
+    RegQueryValueExA(key, name, NULL, NULL, (BYTE *)&value, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(value, expected) << name;
+}
+
+// The product's version as the source tree's VERSION file spells it.
+std::string versionFile() {
+    char path[MAX_PATH] = "";
+    GetEnvironmentVariableA("QUILLARY_SOURCE_DIR", path, sizeof(path));
+    std::string text;
+    HANDLE file = CreateFileA((std::string(path) + "\\VERSION").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    char buffer[64] = "";
+    DWORD got = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, buffer, sizeof(buffer) - 1, &got, NULL);
+        CloseHandle(file);
+    }
+    text.assign(buffer, got);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
 }
 
 void writeAll(const std::string &installDir, const std::string &groupPath) {
@@ -102,9 +139,21 @@ void expectAllValues(const std::string &dir, const std::string &group) {
                  dir + "\\Quillary.exe,0");
     expectString((std::string(DOCUMENT_CLASS) + "\\shell\\open\\command").c_str(), "",
                  "\"" + dir + "\\Quillary.exe\" \"%1\"");
-    // Nothing more than the table: no stray value or key.
+    // What the system's list of programs and its Run box read besides.
+    expectString(PROGRAM_ENTRY, "", dir + "\\Quillary.exe");
+    expectString(PROGRAM_ENTRY, "Path", dir);
+    expectString(UNINSTALL_ENTRY, "DisplayIcon", dir + "\\Quillary.exe,0");
+    ASSERT_FALSE(versionFile().empty());
+    expectString(UNINSTALL_ENTRY, "DisplayVersion", versionFile());
+    expectString(UNINSTALL_ENTRY, "Publisher", "Quillary");
+    expectString(UNINSTALL_ENTRY, "InstallLocation", dir);
+    expectNumber(UNINSTALL_ENTRY, "EstimatedSize", (3941974 + 1023) / 1024); // the data total
+    expectNumber(UNINSTALL_ENTRY, "NoModify", 1);
+    expectNumber(UNINSTALL_ENTRY, "NoRepair", 1);
+    // Nothing more than that: no stray value or key.
     EXPECT_EQ(keyCounts(APP_ENTRY), std::make_pair(0, 2));
-    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 4));
+    EXPECT_EQ(keyCounts(PROGRAM_ENTRY), std::make_pair(0, 2));
+    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 11));
     EXPECT_EQ(keyCounts(DOCUMENT_CLASS), std::make_pair(2, 1));
 }
 
@@ -126,7 +175,7 @@ TEST_F(RegistryWriters, WriteEveryValueQuotingTheCommandLinesOfAPathWithBlanks) 
     const std::string firstGroup = "C:\\Start Menu\\Programs\\Quillary";
     writeAll(first, firstGroup);
     expectAllValues(first, firstGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1);
+    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2);
     EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
 
     // A second installation over the first overwrites the same values and adds no key.
@@ -134,7 +183,7 @@ TEST_F(RegistryWriters, WriteEveryValueQuotingTheCommandLinesOfAPathWithBlanks) 
     const std::string secondGroup = "C:\\Menu\\Quillary";
     writeAll(second, secondGroup);
     expectAllValues(second, secondGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1);
+    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2);
     EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
 }
 

@@ -121,7 +121,7 @@ TEST_F(Removal, FilesGoneAlreadyAreNoFailureAndOtherPeoplesLinksStay) {
     EXPECT_FALSE(installed::exists(INSTALL_DIR));
     EXPECT_EQ(installed::listTree(GROUP_DIR), std::vector<std::string>{"Other.lnk"});
     EXPECT_STREQ(report.kept, (GROUP_DIR + "\n").c_str());
-    EXPECT_EQ(installed::linkTarget(desktopLink), "C:\\Other\\Quillary.exe")
+    EXPECT_EQ(installed::readLink(desktopLink).target, "C:\\Other\\Quillary.exe")
         << "a desktop link into another folder is not the product's";
     expectNoKeyLeft();
 

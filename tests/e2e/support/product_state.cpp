@@ -90,10 +90,6 @@ std::vector<std::string> manifestFolders() {
     return folders;
 }
 
-bool exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool isDirectory(const std::string &path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -153,25 +149,6 @@ std::vector<std::string> listTree(const std::string &root) {
     return out;
 }
 
-bool keyExists(const std::string &key) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
-std::string readString(const std::string &key, const std::string &value) {
-    char data[2048] = "";
-    DWORD size = sizeof(data) - 1;
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return "";
-    LONG status = RegQueryValueExA(handle, value.c_str(), NULL, NULL, (BYTE *)data, &size);
-    RegCloseKey(handle);
-    return status == ERROR_SUCCESS ? data : "";
-}
-
 bool writeString(const std::string &key, const std::string &value, const std::string &data) {
     HKEY handle;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &handle,
@@ -181,24 +158,6 @@ bool writeString(const std::string &key, const std::string &value, const std::st
                                  (DWORD)data.size() + 1);
     RegCloseKey(handle);
     return status == ERROR_SUCCESS;
-}
-
-void deleteKeyTree(const std::string &key) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> children;
-    char name[512];
-    for (DWORD i = 0;; i++) {
-        DWORD nameSize = sizeof(name);
-        if (RegEnumKeyExA(handle, i, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.push_back(name);
-    }
-    RegCloseKey(handle);
-    for (const std::string &child : children)
-        deleteKeyTree(key + "\\" + child);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 std::string describeKey(const std::string &key) {
@@ -233,34 +192,6 @@ bool makeLink(const std::string &target, const std::string &linkPath) {
     }
     CoUninitialize();
     return saved;
-}
-
-std::string linkTarget(const std::string &linkPath) {
-    CoInitialize(NULL);
-    IShellLinkA *link = NULL;
-    char target[MAX_PATH] = "";
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void **)&link))) {
-        IPersistFile *file = NULL;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (FAILED(file->Load(wide, STGM_READ)) ||
-                FAILED(link->GetPath(target, sizeof(target), NULL, SLGP_RAWPATH)))
-                target[0] = '\0';
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return target;
-}
-
-std::string shellFolder(const char *valueName) {
-    std::string folder = readString(SHELL_FOLDERS, valueName);
-    if (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    return folder;
 }
 
 } // namespace installed

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "installed_system.h"
+
 namespace installed {
 
 // The payload's file names in archive order, read from the source tree's product/manifest.txt
@@ -16,7 +18,6 @@ std::vector<std::string> manifestFileNames();
 // The first-level folders those names need.
 std::vector<std::string> manifestFolders();
 
-bool exists(const std::string &path);
 bool isDirectory(const std::string &path);
 // Reads a whole file; false when it cannot be read.
 bool readFile(const std::string &path, std::string *contents);
@@ -27,19 +28,12 @@ void removeTree(const std::string &path);
 // Every file and folder below root, "\\"-separated relative names, folders ending in "\\".
 std::vector<std::string> listTree(const std::string &root);
 
-// HKEY_LOCAL_MACHINE keys and string values.
-bool keyExists(const std::string &key);
-std::string readString(const std::string &key, const std::string &value); // "" when missing
+// HKEY_LOCAL_MACHINE keys and string values (installed_system.h reads them).
 bool writeString(const std::string &key, const std::string &value, const std::string &data);
-void deleteKeyTree(const std::string &key);
 // Every value and subkey below key as "sub\\key|name=data" lines, sorted; "" when missing.
 std::string describeKey(const std::string &key);
 
-// Writes a shell link to target at linkPath; reads a link's target ("" when it is none).
+// Writes a shell link to target at linkPath.
 bool makeLink(const std::string &target, const std::string &linkPath);
-std::string linkTarget(const std::string &linkPath);
-
-// The all-users Shell Folders value (such as "Common Desktop"), without a trailing backslash.
-std::string shellFolder(const char *valueName);
 
 } // namespace installed
