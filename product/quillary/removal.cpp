@@ -57,8 +57,8 @@ int readInstallation(Installation *installation) {
         installation->installDir[0] = '\0';
         return 1;
     }
-    if (readMachineString(entry, "Scdir", installation->groupDir,
-                          sizeof(installation->groupDir)) == 0)
+    if (readMachineString(entry, "Scdir", installation->groupDir, sizeof(installation->groupDir)) ==
+        0)
         dropTrailingBackslash(installation->groupDir);
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "installer_driver.h"
 #include "product_state.h"
 #include "program_runs.h"
+#include "test_pictures.h"
 
 namespace {
 
@@ -24,40 +25,6 @@ const std::string PICTURES = ROOT + "\\My Pictures";
 const std::string PROGRAM_DIR = ROOT + "\\Quillary Folder";
 const std::string PROGRAM = PROGRAM_DIR + "\\Quillary.exe";
 const char VIEWER_CLASS[] = "QuillaryViewer";
-
-// The four colours of the test picture's quadrants, top-left, top-right, bottom-left,
-// bottom-right (0x00RRGGBB).
-const uint32_t QUADRANTS[4] = {0xE01010, 0x10C020, 0x2030F0, 0xF0E040};
-const int PICTURE_WIDTH = 64, PICTURE_HEIGHT = 48;
-
-// A 24-bit bottom-up bitmap file of the four quadrants.
-std::string quadrantBitmap() {
-    int stride = (PICTURE_WIDTH * 3 + 3) / 4 * 4;
-    std::string rows;
-    for (int row = PICTURE_HEIGHT - 1; row >= 0; row--) {
-        std::string line;
-        for (int x = 0; x < PICTURE_WIDTH; x++) {
-            uint32_t c = QUADRANTS[(row >= PICTURE_HEIGHT / 2) * 2 + (x >= PICTURE_WIDTH / 2)];
-            line += (char)(c & 0xFF);
-            line += (char)((c >> 8) & 0xFF);
-            line += (char)((c >> 16) & 0xFF);
-        }
-        line.resize(stride, '\0');
-        rows += line;
-    }
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + (DWORD)rows.size();
-    info.biSize = sizeof(info);
-    info.biWidth = PICTURE_WIDTH;
-    info.biHeight = PICTURE_HEIGHT;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    return std::string((const char *)&file, sizeof(file)) +
-           std::string((const char *)&info, sizeof(info)) + rows;
-}
 
 // The window's client area as shown on the screen.
 driver::Capture captureClient(HWND window) {
@@ -99,7 +66,7 @@ class Viewer : public ::testing::Test {
 
 TEST_F(Viewer, ShowsTheBitmapItsCommandLineNamesQuotedOrNot) {
     std::string picture = PICTURES + "\\four colours.bmp";
-    ASSERT_TRUE(installed::writeFile(picture, quadrantBitmap()));
+    ASSERT_TRUE(installed::writeFile(picture, pictures::quadrantBitmap()));
     // As a quoted open command gives it, and as an unquoted one does: the program's own path
     // and the document's both hold blanks.
     for (const std::string &line :
@@ -107,22 +74,7 @@ TEST_F(Viewer, ShowsTheBitmapItsCommandLineNamesQuotedOrNot) {
         SCOPED_TRACE(line);
         HWND window = start(line);
         ASSERT_NE(window, (HWND)NULL);
-        driver::Capture shown;
-        bool painted = driver::waitFor(
-            [&] {
-                shown = captureClient(window);
-                return shown.width >= PICTURE_WIDTH && shown.height >= PICTURE_HEIGHT &&
-                       shown.pixel(PICTURE_WIDTH / 4, PICTURE_HEIGHT / 4) == QUADRANTS[0];
-            },
-            5000);
-        ASSERT_TRUE(painted) << "the picture's top-left quadrant never showed";
-        for (int q = 0; q < 4; q++) {
-            int x = (q % 2) * PICTURE_WIDTH / 2, y = (q / 2) * PICTURE_HEIGHT / 2;
-            for (int dy = 1; dy < PICTURE_HEIGHT / 2; dy += 7)
-                for (int dx = 1; dx < PICTURE_WIDTH / 2; dx += 7)
-                    ASSERT_EQ(shown.pixel(x + dx, y + dy), QUADRANTS[q])
-                        << "quadrant " << q << " at " << x + dx << "," << y + dy;
-        }
+        EXPECT_EQ(pictures::waitForQuadrants(window), "");
         close(window);
     }
 }
@@ -198,7 +150,7 @@ TEST_F(Viewer, ExplainsAFileItCannotShowAndKeepsRunning) {
     std::string text = PICTURES + "\\notes as picture.bmp";
     std::string cut = PICTURES + "\\cut short.bmp";
     ASSERT_TRUE(installed::writeFile(text, "This is a letter, not a picture.\r\n"));
-    ASSERT_TRUE(installed::writeFile(cut, quadrantBitmap().substr(0, 2000)));
+    ASSERT_TRUE(installed::writeFile(cut, pictures::quadrantBitmap().substr(0, 2000)));
     struct {
         std::string path, reason;
     } cases[] = {

@@ -89,8 +89,8 @@ inline std::string productVersion() {
     std::string path = driver::environment("QUILLARY_SOURCE_DIR") + "\\VERSION";
     char text[64] = "";
     DWORD got = 0;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
-                              NULL);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file != INVALID_HANDLE_VALUE) {
         ReadFile(file, text, sizeof(text) - 1, &got, NULL);
         CloseHandle(file);
