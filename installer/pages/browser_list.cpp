@@ -42,6 +42,16 @@ BOOL isGoUpItem(HWND list, int position) {
     return (item.lParam & 0xFFFF) == GO_UP_MARK;
 }
 
+BOOL readListItemText(HWND list, int position, char *text, int size) {
+    text[0] = '\0';
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = position;
+    item.pszText = text;
+    item.cchTextMax = size;
+    return position >= 0 && SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item);
+}
+
 // Appends icon id from the installer's resources to images; its position there, or -1.
 static int appendIcon(HIMAGELIST images, int id) {
     HICON icon = LoadIconA(setup.instance, MAKEINTRESOURCEA(id));

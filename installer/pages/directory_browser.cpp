@@ -63,13 +63,8 @@ static void moveForItem(int position) {
             browseUp(setup.baseDir, LIST_MODE_DIRECTORY);
         return;
     }
-    char text[LIST_TEXT_MAX + 1] = "";
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = position;
-    item.pszText = text;
-    item.cchTextMax = sizeof(text);
-    if (!SendMessageA(directoryList, LVM_GETITEMA, 0, (LPARAM)&item))
+    char text[LIST_TEXT_MAX + 1];
+    if (!readListItemText(directoryList, position, text, sizeof(text)))
         return;
     if (browseDown(setup.baseDir, sizeof(setup.baseDir), BROWSE_PATH_MAX, text,
                    LIST_MODE_DIRECTORY) != 0)

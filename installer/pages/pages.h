@@ -47,3 +47,6 @@ void addListItem(HWND list, const char *text, int position, int image);
 // TRUE when the item at the sorted-list position is the go-up item, told by its item data and
 // not by its position: a name such as "!tools" may sort before "........".
 BOOL isGoUpItem(HWND list, int position);
+// Reads the text of the item at the sorted-list position into text (size characters with the
+// terminator; LIST_TEXT_MAX + 1 holds any item). FALSE, text empty, when there is no such item.
+BOOL readListItemText(HWND list, int position, char *text, int size);

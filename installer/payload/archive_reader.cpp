@@ -49,40 +49,6 @@ void archiveClose(ArchiveReader *reader) {
     reader->file = NULL;
 }
 
-static int isSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Windows drops trailing dots and blanks from a path component, so ".. " and "..." can climb
-// like "..": a component of dots and blanks only, with two dots or more, is refused.
-static int isClimbingComponent(const char *start, size_t length) {
-    size_t dots = 0;
-    for (size_t i = 0; i < length; i++) {
-        if (start[i] == '.')
-            dots++;
-        else if (start[i] != ' ')
-            return 0;
-    }
-    return dots >= 2;
-}
-
-int isSafeEntryName(const char *name) {
-    if (name == NULL || name[0] == '\0')
-        return 0;
-    if (isSeparator(name[0]))
-        return 0; // absolute, or a UNC or device path
-    if (name[1] == ':')
-        return 0; // a drive, with or without a separator after it
-    const char *component = name;
-    for (const char *p = name;; p++) {
-        if (*p == '\0' || isSeparator(*p)) {
-            if (isClimbingComponent(component, (size_t)(p - component)))
-                return 0;
-            if (*p == '\0')
-                return 1;
-            component = p + 1;
-        }
-    }
-}
-
 int archiveReadName(ArchiveReader *reader, char name[ARCHIVE_NAME_BUFFER]) {
     memset(name, 0, ARCHIVE_NAME_BUFFER);
     unsigned char nameLength;

@@ -9,6 +9,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "payload/entry_names.h"
+
 enum {
     ARCHIVE_NAME_BUFFER = 260, // the name buffer, cleared before each record
 };
@@ -19,7 +21,7 @@ enum ArchiveResult {
     ARCHIVE_END = 1,             // no byte left where a record's nameLength should be
     ARCHIVE_NAME_CUT_SHORT = 2,  // the archive ends inside the name
     ARCHIVE_EMPTY_NAME = 3,      // nameLength 0, or the name's first byte is zero
-    ARCHIVE_UNSAFE_NAME = 4,     // absolute, drive ("X:"), leading separator, or a ".." component
+    ARCHIVE_UNSAFE_NAME = 4,     // a name the entry-name rule refuses (payload/entry_names.h)
     ARCHIVE_SIZE_CUT_SHORT = 5,  // the archive ends inside dataSize
     ARCHIVE_SIZE_BEYOND_END = 6, // dataSize is larger than what remains of the archive
     ARCHIVE_DATA_CUT_SHORT = 7,  // fewer than dataSize bytes could be read
@@ -44,8 +46,8 @@ int archiveAttach(ArchiveReader *reader, FILE *file);
 void archiveClose(ArchiveReader *reader);
 
 // Reads nameLength and the name into name (cleared to ARCHIVE_NAME_BUFFER zero bytes first) and
-// checks it is a safe relative path. ARCHIVE_OK, ARCHIVE_END, ARCHIVE_NAME_CUT_SHORT,
-// ARCHIVE_EMPTY_NAME or ARCHIVE_UNSAFE_NAME.
+// checks it with the entry-name rule (isSafeEntryName). ARCHIVE_OK, ARCHIVE_END,
+// ARCHIVE_NAME_CUT_SHORT, ARCHIVE_EMPTY_NAME or ARCHIVE_UNSAFE_NAME.
 int archiveReadName(ArchiveReader *reader, char name[ARCHIVE_NAME_BUFFER]);
 
 // Reads dataSize and checks it against the rest of the archive, before any memory is asked for.
@@ -55,10 +57,3 @@ int archiveReadSize(ArchiveReader *reader, uint32_t *dataSize);
 // Reads exactly dataSize bytes into data (data may be NULL when dataSize is 0: an empty file is a
 // valid record). ARCHIVE_OK or ARCHIVE_DATA_CUT_SHORT.
 int archiveReadData(ArchiveReader *reader, void *data, uint32_t dataSize);
-
-// The name rule on its own: nonzero when name is a relative path that stays below the
-// installation directory: not empty, no drive ("X:" at the start), no leading separator (so no
-// absolute, UNC or device path), and no ".." component, counting the spellings Windows reads as
-// ".." (dots and blanks only, two dots or more, such as "..." or ".. "). Both "\" and "/" count
-// as separators.
-int isSafeEntryName(const char *name);

@@ -4,12 +4,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/paths.h"
 #include "common/setup_state.h"
 #include "pages/pages.h"
 #include "payload/archive_reader.h"
 #include "payload/decompress.h"
 #include "payload/progress_bar.h"
-#include "common/paths.h"
 #include "payload_config.h"
 #include "resources/resource.h"
 #include "shell/message_table.h"
@@ -159,14 +159,23 @@ static int extractRecord(HWND page, ArchiveReader *reader) {
 }
 
 // Handles every message waiting for the thread, the page's keys through the dialog manager, and
-// stops as soon as one of them was a cancel.
+// stops as soon as one of them was a cancel. The page may be gone afterwards (its owner, the main
+// window, was closed): that stops the copy like a cancel. A quit message belongs to the
+// process's own loop: it is posted again with its exit code, and the copy stops.
 static void pumpMessages(HWND page) {
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage((int)message.wParam);
+            setup.copyFailed = 1;
+            return;
+        }
         if (!IsDialogMessageA(page, &message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
+        if (!IsWindow(page))
+            setup.copyFailed = 1;
         if (setup.copyFailed)
             return;
     }
@@ -181,7 +190,9 @@ static void extractArchive(HWND page, const char *archivePath) {
         return;
     }
     for (int index = 0; index < PAYLOAD_ENTRY_COUNT; index++) {
-        setup.copyFailed = extractRecord(page, &reader);
+        // A failure only ever sets the flag: a cancel recorded meanwhile stays recorded.
+        if (extractRecord(page, &reader) != 0)
+            setup.copyFailed = 1;
         if (!setup.copyFailed)
             pumpMessages(page);
         if (setup.copyFailed)
@@ -219,9 +230,10 @@ static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
 
     if (!noTempDir)
         nameTempFiles(&files);
-    setup.copyFailed = noTempDir || writePayload(files.gzipPath);
-    if (!setup.copyFailed)
-        setup.copyFailed = decompressPayload(page, &files);
+    if (noTempDir || writePayload(files.gzipPath) != 0)
+        setup.copyFailed = 1;
+    if (!setup.copyFailed && decompressPayload(page, &files) != 0)
+        setup.copyFailed = 1;
     extractArchive(page, files.archivePath);
 
     deleteTempFiles(page, &files);

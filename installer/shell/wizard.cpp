@@ -10,9 +10,12 @@ const char CANCEL_MESSAGE[] =
     "Setup was canceled. Any notes or errors you can send on my email: setup@quillary.example";
 const char SUCCESS_FORMAT[] = "%s was successfully %s";
 
-// Runs one page modally over the main window; -1 (no template) counts as a cancel like 1.
+// Runs one page modally over the main window; -1 (no template) counts as a cancel like 1. Once
+// the main window has been closed under a page (the page went with it), nothing more is shown:
+// the closed window counts as a cancel, whatever the gone page's dialog result says.
 static INT_PTR runPage(HWND window, const char *templateName, DLGPROC procedure) {
-    return DialogBoxParamA(setup.instance, templateName, window, procedure, 0);
+    INT_PTR result = DialogBoxParamA(setup.instance, templateName, window, procedure, 0);
+    return IsWindow(window) ? result : 1;
 }
 
 // The success message, then, once it is dismissed, the program group in a shell window. With no
@@ -31,8 +34,9 @@ INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
         runPage(window, "IDD_COPY", CopyPageProc) == 0) {
         // The shortcut page's result does not matter: the product's files are in place.
         runPage(window, "IDD_SHORTCUT", ShortcutPageProc);
-        showSuccess(window);
-    } else {
+        if (IsWindow(window))
+            showSuccess(window);
+    } else if (IsWindow(window)) {
         MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
     }
     DestroyWindow(window);

@@ -31,19 +31,18 @@ Window waitPastDestination(const Installer &installer, const Window &page) {
 
 class DestinationPage : public ::testing::Test {
   protected:
-    void SetUp() override { copydriver::removeTree(INSTALL_DIR); }
-    void TearDown() override { copydriver::removeTree(INSTALL_DIR); }
+    void SetUp() override { driver::removeTree(INSTALL_DIR); }
+    void TearDown() override { driver::removeTree(INSTALL_DIR); }
 };
 
 // Scenarios that need a particular small C:. They run only in the ctest entry that makes it
-// (QUILLARY_SMALL_C names it) and fail there when C: is not what that entry promised.
+// (QUILLARY_SMALL_C names it) and fail when C: is not what that entry promised.
 class SmallDrive : public DestinationPage {
   protected:
-    bool setUpFor(const char *name, unsigned long long expectedFreeBytes) {
-        if (driver::environment("QUILLARY_SMALL_C") != name)
-            return false;
-        EXPECT_EQ(freeBytes("C:\\"), expectedFreeBytes) << "C: is not the small drive " << name;
-        return freeBytes("C:\\") == expectedFreeBytes;
+    void expectSmallC(const char *name, unsigned long long expectedFreeBytes) {
+        ASSERT_EQ(driver::environment("QUILLARY_SMALL_C"), name)
+            << "run through the ctest entry that makes this C: (ctest -R e2e.destination)";
+        ASSERT_EQ(freeBytes("C:\\"), expectedFreeBytes) << "C: is not the small drive " << name;
     }
 };
 
@@ -63,7 +62,6 @@ TEST_F(DestinationPage, ProposesQuillaryUnderProgramFilesOnC) {
 TEST_F(DestinationPage, PaintsThePagePictureUnscaledAtItsTopLeft) {
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
-    Sleep(500); // let the page finish painting
     expectPagePicture(page, true);
     installer.kill();
 }
@@ -100,7 +98,7 @@ TEST_F(DestinationPage, ExistingFolderIsAskedAboutTheSameWayUntilYes) {
 
 TEST_F(DestinationPage, TextTypedIntoTheFieldIsIgnoredByNext) {
     const char elsewhere[] = "C:\\Elsewhere";
-    copydriver::removeTree(elsewhere);
+    driver::removeTree(elsewhere);
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
     page.setText(IDC_INSTALL_DIR, elsewhere);
@@ -111,7 +109,7 @@ TEST_F(DestinationPage, TextTypedIntoTheFieldIsIgnoredByNext) {
     EXPECT_FALSE(isDirectory(elsewhere));
     EXPECT_FALSE(isDirectory("C:\\Elsewhere\\Typed"));
     installer.kill();
-    copydriver::removeTree(elsewhere);
+    driver::removeTree(elsewhere);
 }
 
 TEST_F(DestinationPage, CancelAsksNoKeepsThePageYesEndsTheRun) {
@@ -145,8 +143,7 @@ TEST_F(DestinationPage, BrowseLeftAtOnceRebuildsTheFieldFromTheUnchangedDestinat
 
 // A tmpfs of 3698000 bytes holds 903 pages of 4096 bytes: 3698688 bytes, 3698 KB of 1000.
 TEST_F(SmallDrive, ExactlyTheRequiredSpaceLetsNextThrough) {
-    if (!setUpFor("3698000", 3698688))
-        GTEST_SKIP() << "needs C: of exactly 3698 KB free";
+    ASSERT_NO_FATAL_FAILURE(expectSmallC("3698000", 3698688));
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
     page.press(IDOK);
@@ -159,8 +156,7 @@ TEST_F(SmallDrive, ExactlyTheRequiredSpaceLetsNextThrough) {
 
 // One page less: 3694 KB.
 TEST_F(SmallDrive, LessThanTheRequiredSpaceRefusesNextWhicheverButtonIsPressed) {
-    if (!setUpFor("3694592", 3694592))
-        GTEST_SKIP() << "needs C: of 3694 KB free";
+    ASSERT_NO_FATAL_FAILURE(expectSmallC("3694592", 3694592));
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
     for (int answer : {IDYES, IDNO}) {
@@ -177,8 +173,7 @@ TEST_F(SmallDrive, LessThanTheRequiredSpaceRefusesNextWhicheverButtonIsPressed) 
 
 // 4 GiB and one page free: a free-space product formed in 32 bits would see 4 KB and refuse.
 TEST_F(SmallDrive, FreeSpaceAboveFourGibibytesCountsInFull) {
-    if (!setUpFor("4294971392", 4294971392ULL))
-        GTEST_SKIP() << "needs C: of 4 GiB + 4 KiB free";
+    ASSERT_NO_FATAL_FAILURE(expectSmallC("4294971392", 4294971392ULL));
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
     page.press(IDOK);
@@ -188,8 +183,7 @@ TEST_F(SmallDrive, FreeSpaceAboveFourGibibytesCountsInFull) {
 }
 
 TEST_F(SmallDrive, WithoutProgramFilesTheRootOfCIsProposed) {
-    if (!setUpFor("no-program-files", 3698688))
-        GTEST_SKIP() << "needs C: without a Program files folder";
+    ASSERT_NO_FATAL_FAILURE(expectSmallC("no-program-files", 3698688));
     ASSERT_FALSE(isDirectory("C:\\Program files"));
     Installer installer = startInstaller();
     Window page = reachDestination(installer);
@@ -198,5 +192,5 @@ TEST_F(SmallDrive, WithoutProgramFilesTheRootOfCIsProposed) {
     waitPastDestination(installer, page);
     EXPECT_TRUE(isDirectory("C:\\Quillary"));
     installer.kill();
-    copydriver::removeTree("C:\\Quillary");
+    driver::removeTree("C:\\Quillary");
 }

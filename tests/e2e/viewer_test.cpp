@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "installer_driver.h"
+#include "installer_run.h"
 #include "product_state.h"
 #include "program_runs.h"
 #include "test_pictures.h"
@@ -39,14 +40,14 @@ driver::Capture captureClient(HWND window) {
 class Viewer : public ::testing::Test {
   protected:
     void SetUp() override {
-        installed::removeTree(ROOT);
+        driver::removeTree(ROOT);
         CreateDirectoryA(ROOT.c_str(), NULL);
         CreateDirectoryA(PICTURES.c_str(), NULL);
         CreateDirectoryA(PROGRAM_DIR.c_str(), NULL);
         std::string built = driver::buildPath("win64\\product\\quillary\\Quillary.exe");
         ASSERT_TRUE(CopyFileA(built.c_str(), PROGRAM.c_str(), FALSE)) << built;
     }
-    void TearDown() override { installed::removeTree(ROOT); }
+    void TearDown() override { driver::removeTree(ROOT); }
 
     // Starts the viewer and waits for its window.
     HWND start(const std::string &commandLine) {
@@ -66,7 +67,7 @@ class Viewer : public ::testing::Test {
 
 TEST_F(Viewer, ShowsTheBitmapItsCommandLineNamesQuotedOrNot) {
     std::string picture = PICTURES + "\\four colours.bmp";
-    ASSERT_TRUE(installed::writeFile(picture, pictures::quadrantBitmap()));
+    ASSERT_TRUE(driver::writeWholeFile(picture, pictures::quadrantBitmap()));
     // As a quoted open command gives it, and as an unquoted one does: the program's own path
     // and the document's both hold blanks.
     for (const std::string &line :
@@ -92,7 +93,7 @@ uint32_t bitmapFilePixel(const std::string &file, int x, int y) {
 
 TEST_F(Viewer, WithoutADocumentShowsTheProductsPictureAndCarriesItsIcon) {
     std::string pictureFile;
-    ASSERT_TRUE(installed::readFile(
+    ASSERT_TRUE(driver::readWholeFile(
         driver::buildPath("win64\\product\\quillary\\generated\\product_picture.bmp"),
         &pictureFile));
     HWND window = start("\"" + PROGRAM + "\"");
@@ -149,8 +150,8 @@ TEST_F(Viewer, WithoutADocumentShowsTheProductsPictureAndCarriesItsIcon) {
 TEST_F(Viewer, ExplainsAFileItCannotShowAndKeepsRunning) {
     std::string text = PICTURES + "\\notes as picture.bmp";
     std::string cut = PICTURES + "\\cut short.bmp";
-    ASSERT_TRUE(installed::writeFile(text, "This is a letter, not a picture.\r\n"));
-    ASSERT_TRUE(installed::writeFile(cut, pictures::quadrantBitmap().substr(0, 2000)));
+    ASSERT_TRUE(driver::writeWholeFile(text, "This is a letter, not a picture.\r\n"));
+    ASSERT_TRUE(driver::writeWholeFile(cut, pictures::quadrantBitmap().substr(0, 2000)));
     struct {
         std::string path, reason;
     } cases[] = {

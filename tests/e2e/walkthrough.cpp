@@ -1,5 +1,7 @@
-// The default walk-through of `make run` without a screen: presses the buttons a first-time user
-// presses, page by page, saves a picture of each new window and says what it did.
+// The default walk-through of `make run` without a screen: puts a desktop picture up (the
+// virtual screen has none, and the installer shows a darkened picture of the desktop), presses
+// the buttons a first-time user presses, page by page, saves a picture of each new window and
+// says what it did.
 //
 //   walkthrough.exe <installer> <output folder>
 //
@@ -20,7 +22,27 @@ using namespace driver;
 static const int COPY_PAGE_TIMEOUT_MS = 300000;
 static const int STEP_TIMEOUT_MS = 30000;
 
+static const uint32_t PAGE_FRAME_BLUE = 0x2878FF; // the page picture's frame, at (8, 8)
+static const uint32_t COPY_PAGE_TEXT_ID = IDC_COPY_STATUS;
+
 static int shotCount = 0;
+
+// A desktop as a user may have it: a blue sky fading to the horizon over green hills, and a
+// column of icons at the left.
+static uint32_t desktopPicture(int x, int y) {
+    static const SIZE size = screenSize();
+    if (x >= 20 && x < 52 && y >= 20 && (y - 20) % 70 < 32 && y < 20 + 5 * 70) {
+        static const uint32_t icons[5] = {0xF0C040, 0xFFFFFF, 0x40A0E0, 0xE05050, 0x70D070};
+        return icons[(y - 20) / 70];
+    }
+    int horizon = size.cy * 2 / 3 + (int)(30 * ((x * 7 / (size.cx + 1)) % 2 ? 1 : -1));
+    if (y > horizon) {
+        int shade = 120 - 60 * (y - horizon) / (size.cy - horizon + 1);
+        return (uint32_t)(30 << 16 | (shade + 40) << 8 | 30);
+    }
+    int t = 255 * y / (horizon + 1);
+    return (uint32_t)((40 + t / 2) << 16 | (90 + t / 3) << 8 | 200);
+}
 
 // Saves the screen as NN-name.bmp in the output folder and prints where.
 static void screenshot(const std::string &folder, const std::string &name) {
@@ -38,6 +60,23 @@ static bool hasFinishButton(const Window &w) {
             return true;
     }
     return false;
+}
+
+// Waits (a little) until a new dialog shows what it is: a page its picture's frame, a message box
+// its icon. The picture is taken either way.
+static void waitUntilPainted(const Window &w) {
+    if (looksLikeMessageBox(w)) {
+        MessageBox(w.handle()).icon(); // waits for the icon
+        return;
+    }
+    waitFor(
+        [&] {
+            RECT r = w.rect();
+            RECT corner = {r.left + 8, r.top + 8, r.left + 9, r.top + 9};
+            Capture shot = captureRect(corner);
+            return !w.visible() || (shot.width == 1 && shot.pixel(0, 0) == PAGE_FRAME_BLUE);
+        },
+        2000);
 }
 
 // Handles one window the walk has not met before; returns false when it cannot tell what it is.
@@ -66,7 +105,7 @@ static void handleWindow(Installer &app, const Window &w, const std::string &fol
         w.press(IDOK);
         return;
     }
-    if (w.hasControl(IDC_PROGRESS_STRIP)) {
+    if (w.hasControl(IDC_PROGRESS_STRIP) && w.hasControl(COPY_PAGE_TEXT_ID)) {
         printf("copy page\n");
         screenshot(folder, "copy");
         printf("    waiting for the copy to finish\n");
@@ -98,8 +137,13 @@ int main(int argc, char **argv) {
     }
     std::string folder = argv[2];
     try {
+        // The desktop must be on the screen when the installer takes its picture, and gone once
+        // the installer's first page is up (it stays on top of everything while it lives).
+        KnownDesktop desktop(desktopPicture);
         Installer app = Installer::start(argv[1]);
         printf("started %s\n", argv[1]);
+        app.waitForWindow(hasClass("#32770"), STEP_TIMEOUT_MS);
+        desktop.close();
         std::set<HWND> seen;
         DWORD idleSince = GetTickCount();
         while (app.running()) {
@@ -107,9 +151,8 @@ int main(int argc, char **argv) {
             for (const Window &w : app.windows()) {
                 if (w.className() != "#32770" || seen.count(w.handle()))
                     continue;
-                // Give a new dialog a moment to paint before the picture is taken.
-                Sleep(300);
                 seen.insert(w.handle());
+                waitUntilPainted(w);
                 handleWindow(app, w, folder);
                 acted = true;
                 break;
@@ -123,7 +166,7 @@ int main(int argc, char **argv) {
                 app.kill();
                 return 1;
             }
-            Sleep(50);
+            Sleep(5); // the copy page may be up for less than a second
         }
         DWORD code = app.waitForExit(STEP_TIMEOUT_MS);
         printf("the installer ended with exit code %lu\n", (unsigned long)code);

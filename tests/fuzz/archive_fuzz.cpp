@@ -1,8 +1,9 @@
 // libFuzzer target: hostile payloads through the archive reader and the pack tool's verify and
 // unpack. The first input byte picks the layer (bit 0: gzip payload, else a plain archive) and
 // the record count (bit 1 set: exactly bits 2-7 records, else until the end). Every input must
-// end without a crash or leak, and unpacking must write nothing outside its target folder.
-#include <dirent.h>
+// end without a crash or leak; the records read must be exactly those a model of the format
+// written here accepts, with its own name check; and after unpacking, the whole scratch tree
+// may hold nothing but the target folder and the accepted records' files and folders in it.
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,16 +11,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
-#include "payload/archive_reader.h"
 #include "payload_tool.h"
 
 namespace {
 
-std::string scratchRoot; // holds the target folder and, if all is well, nothing else
-std::string target;
+std::string scratchRoot; // holds two folders, the target two levels down, and nothing else
+std::string target;      // scratchRoot/up/upper/target: names that climb land inside scratchRoot
 
 int removeEntry(const char *path, const struct stat *, int, struct FTW *) { return remove(path); }
 
@@ -27,19 +28,97 @@ void removeTree(const std::string &path) {
     nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-// The scratch folder's entries other than the target.
-std::vector<std::string> strayEntries() {
-    std::vector<std::string> stray;
-    DIR *directory = opendir(scratchRoot.c_str());
-    if (directory == NULL)
-        abort();
-    while (struct dirent *item = readdir(directory)) {
-        std::string name = item->d_name;
-        if (name != "." && name != ".." && name != "target")
-            stray.push_back(name);
+char upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
+
+// The harness's own view of a name the installer may write: '\'-separated non-empty parts, no
+// control byte and none of / : < > " | ? *, no part ending in a dot or a blank, no part whose
+// base name (before the first dot, blanks dropped) is a device.
+bool nameAllowed(const std::string &name) {
+    if (name.empty() || name[0] == '\\')
+        return false;
+    std::vector<std::string> parts(1);
+    for (char c : name) {
+        if ((unsigned char)c < 0x20 || std::string("/:<>\"|?*").find(c) != std::string::npos)
+            return false;
+        if (c == '\\')
+            parts.emplace_back();
+        else
+            parts.back() += upper(c);
     }
-    closedir(directory);
-    return stray;
+    static const std::set<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const std::string &part : parts) {
+        if (part.empty() || part.back() == '.' || part.back() == ' ')
+            return false;
+        std::string base = part.substr(0, part.find('.'));
+        while (!base.empty() && base.back() == ' ')
+            base.pop_back();
+        if (devices.count(base))
+            return false;
+        if (base.size() == 4 &&
+            (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
+            unsigned char digit = (unsigned char)base[3];
+            if ((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The records a reader of the format must accept, in order, and whether the walk ends cleanly:
+// u8 nameLength, the name (cut at its first zero byte), u32 little-endian dataSize, the data.
+bool modelRecords(const std::string &archive, long count, std::vector<RecordInfo> *records) {
+    const unsigned char *bytes = (const unsigned char *)archive.data();
+    size_t size = archive.size(), at = 0;
+    for (long index = 0; count < 0 || index < count; index++) {
+        if (at == size)
+            return count < 0;
+        size_t nameLength = bytes[at++];
+        if (size - at < nameLength)
+            return false;
+        std::string name((const char *)bytes + at, strnlen((const char *)bytes + at, nameLength));
+        at += nameLength;
+        if (!nameAllowed(name) || size - at < 4)
+            return false;
+        uint32_t dataSize =
+            bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
+        at += 4;
+        if (size - at < dataSize)
+            return false;
+        at += dataSize;
+        records->push_back(RecordInfo{name, dataSize});
+    }
+    return true;
+}
+
+bool sameRecords(const std::vector<RecordInfo> &a, const std::vector<RecordInfo> &b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].name != b[i].name || a[i].size != b[i].size)
+            return false;
+    return true;
+}
+
+// What unpacking may leave below scratchRoot: the target's chain of folders, and for each record
+// written, its folders and its file (as '/' paths relative to the target).
+std::set<std::string> allowedFolders, allowedFiles;
+const char *strayPath;
+
+int checkEntry(const char *path, const struct stat *info, int kind, struct FTW *) {
+    std::string here = path;
+    if (here == scratchRoot || here == scratchRoot + "/up" || here == scratchRoot + "/up/upper" ||
+        here == target)
+        return 0;
+    std::string prefix = target + "/";
+    bool below = here.compare(0, prefix.size(), prefix) == 0;
+    std::string relative = below ? here.substr(prefix.size()) : here;
+    bool allowed =
+        below && (kind == FTW_D ? allowedFolders.count(relative) > 0
+                                : S_ISREG(info->st_mode) && allowedFiles.count(relative));
+    if (allowed)
+        return 0;
+    strayPath = path;
+    return 1;
 }
 
 } // namespace
@@ -49,7 +128,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     if (mkdtemp(pattern) == NULL)
         abort();
     scratchRoot = pattern;
-    target = scratchRoot + "/target";
+    target = scratchRoot + "/up/upper/target";
     // Removed when the run ends; a crash leaves it for inspection.
     atexit([] { removeTree(scratchRoot); });
     return 0;
@@ -71,19 +150,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     long count = (mode & 2) ? (long)(mode >> 2) : -1;
 
-    std::vector<RecordInfo> listed, unpacked;
+    std::vector<RecordInfo> expected, listed, unpacked;
+    bool expectedAll = modelRecords(archive, count, &expected);
     uint64_t trailing = 0;
     bool listedAll = walkArchive(archive, count, NULL, &listed, &trailing, &error);
+    if (listedAll != expectedAll || !sameRecords(listed, expected))
+        abort(); // the reader takes other records than the format and the name check allow
 
+    mkdir((scratchRoot + "/up").c_str(), 0755);
+    mkdir((scratchRoot + "/up/upper").c_str(), 0755);
     mkdir(target.c_str(), 0755);
     bool unpackedAll = walkArchive(archive, count, target.c_str(), &unpacked, &trailing, &error);
-    if (unpacked.size() > listed.size() || (unpackedAll && !listedAll))
-        abort(); // unpack accepted a record that the reader alone refuses
-    for (const RecordInfo &record : unpacked)
-        if (!isSafeEntryName(record.name.c_str()))
-            abort();
-    if (!strayEntries().empty())
-        abort(); // something was written beside the target folder
-    removeTree(target);
+    if (unpacked.size() > expected.size() || (unpackedAll && !expectedAll))
+        abort(); // unpack accepted a record that the model refuses
+    allowedFolders.clear();
+    allowedFiles.clear();
+    for (const RecordInfo &record : unpacked) {
+        std::string path = record.name;
+        for (char &c : path)
+            if (c == '\\')
+                c = '/';
+        for (size_t slash = path.find('/'); slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            allowedFolders.insert(path.substr(0, slash));
+        allowedFiles.insert(path);
+    }
+    if (nftw(scratchRoot.c_str(), checkEntry, 16, FTW_PHYS) != 0) {
+        fprintf(stderr, "unexpected entry after unpacking: %s\n", strayPath);
+        abort();
+    }
+    removeTree(scratchRoot + "/up");
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "installer_run.h"
 #include "product_state.h"
 #include "removal.h"
 
@@ -37,7 +38,7 @@ class Removal : public ::testing::Test {
     }
     void TearDown() override { clean(); }
     void clean() {
-        installed::removeTree(ROOT);
+        driver::removeTree(ROOT);
         for (const char *key : PRODUCT_KEYS)
             installed::deleteKeyTree(key);
         if (!desktopLink.empty())
@@ -53,7 +54,7 @@ class Removal : public ::testing::Test {
             CreateDirectoryA((INSTALL_DIR + "\\" + folder).c_str(), NULL);
         CreateDirectoryA((INSTALL_DIR + "\\Gallerix").c_str(), NULL);
         for (size_t i = 0; i < names.size(); i += step)
-            ASSERT_TRUE(installed::writeFile(INSTALL_DIR + "\\" + names[i], names[i]));
+            ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\" + names[i], names[i]));
         for (const char *link : GROUP_LINKS)
             ASSERT_TRUE(
                 installed::makeLink(INSTALL_DIR + "\\Quillary.exe", GROUP_DIR + "\\" + link));
@@ -93,8 +94,8 @@ class Removal : public ::testing::Test {
 TEST_F(Removal, RemovesWhatWasInstalledAndKeepsTheUsersFilesAndTheirFolders) {
     install();
     ASSERT_TRUE(installed::makeLink(INSTALL_DIR + "\\Quillary.exe", desktopLink));
-    ASSERT_TRUE(installed::writeFile(INSTALL_DIR + "\\my notes.txt", "mine"));
-    ASSERT_TRUE(installed::writeFile(INSTALL_DIR + "\\Brush\\my brush.qbr", "mine too"));
+    ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\my notes.txt", "mine"));
+    ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\Brush\\my brush.qbr", "mine too"));
 
     RemovalReport report = uninstall();
 
@@ -111,7 +112,7 @@ TEST_F(Removal, RemovesWhatWasInstalledAndKeepsTheUsersFilesAndTheirFolders) {
 
 TEST_F(Removal, FilesGoneAlreadyAreNoFailureAndOtherPeoplesLinksStay) {
     install(3); // a third of the files: the rest were deleted by hand
-    installed::removeTree(INSTALL_DIR + "\\Gallerix");
+    driver::removeTree(INSTALL_DIR + "\\Gallerix");
     ASSERT_TRUE(installed::makeLink("C:\\Other\\Quillary.exe", desktopLink));
     ASSERT_TRUE(installed::makeLink("C:\\Other\\other.exe", GROUP_DIR + "\\Other.lnk"));
 

@@ -119,9 +119,23 @@ void putU32(std::string *out, uint32_t value) {
         out->push_back((char)((value >> (8 * i)) & 0xFF));
 }
 
-uint32_t getU32(const uint8_t *bytes) {
-    return (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
-           (uint32_t)bytes[3] << 24;
+const char *entryNameProblemText(EntryNameProblem problem) {
+    switch (problem) {
+    case ENTRY_NAME_EMPTY:
+        return "empty";
+    case ENTRY_NAME_ROOTED:
+        return "starts with a separator";
+    case ENTRY_NAME_EMPTY_COMPONENT:
+        return "an empty folder name (two separators in a row, or one at the end)";
+    case ENTRY_NAME_BAD_CHARACTER:
+        return "a character Windows refuses in file names (control, / : < > \" | ? *)";
+    case ENTRY_NAME_TRAILING_DOT_BLANK:
+        return "a part ending in a dot or a blank, which Windows drops";
+    case ENTRY_NAME_DEVICE:
+        return "a part naming a device (CON, NUL, COM1, LPT1...)";
+    default:
+        return "not a safe relative path";
+    }
 }
 
 bool makeDirectoryIfMissing(const std::string &path) {
@@ -139,7 +153,8 @@ const char *archiveResultText(int result) {
     case ARCHIVE_EMPTY_NAME:
         return "a record has an empty name";
     case ARCHIVE_UNSAFE_NAME:
-        return "a record's name leads outside the installation folder";
+        return "a record's name is refused: it would not name a file inside the installation "
+               "folder";
     case ARCHIVE_SIZE_CUT_SHORT:
         return "the archive ends inside a record's dataSize";
     case ARCHIVE_SIZE_BEYOND_END:
@@ -202,21 +217,19 @@ bool makeEntryName(const std::string &relativePath, int codePage, std::string *n
         *error = "name cannot be written in code page " + std::to_string(codePage);
         return false;
     }
-    for (char &c : converted) {
-        unsigned char byte = (unsigned char)c;
-        if (byte < 0x20 || strchr("<>:\"|?*\\", c) != NULL) {
-            *error = "name holds a character Windows refuses in file names";
-            return false;
-        }
-        if (c == '/')
-            c = '\\';
+    // On disk '/' separates folders; a backslash inside a file's own name cannot be packed.
+    if (converted.find('\\') != std::string::npos) {
+        *error = "name holds a backslash, which the archive reads as a separator";
+        return false;
     }
+    std::replace(converted.begin(), converted.end(), '/', '\\');
     if (converted.size() > MAX_NAME_BYTES) {
         *error = "name is " + std::to_string(converted.size()) + " bytes, longer than 255";
         return false;
     }
-    if (!isSafeEntryName(converted.c_str()) || converted.back() == '\\') {
-        *error = "name is not a safe relative path";
+    EntryNameProblem problem = entryNameProblem(converted.c_str());
+    if (problem != ENTRY_NAME_OK) {
+        *error = std::string("name refused: ") + entryNameProblemText(problem);
         return false;
     }
     *name = converted;

@@ -240,10 +240,8 @@ static Capture drawnIcon(LPCSTR which, int width, int height, COLORREF face) {
     return picture;
 }
 
-BoxIcon MessageBox::icon() const {
-    HWND item = control(MESSAGE_ICON_ID);
-    if (!item || !IsWindowVisible(item))
-        return BoxIcon::NONE;
+// The standard icon the control shows now; OTHER for none of them (not painted yet, or another).
+static BoxIcon iconShown(HWND item) {
     // An icon handle belongs to the process that loaded it, so the icon is told by its pixels:
     // what the control shows on screen against each standard icon drawn here.
     RECT r;
@@ -276,6 +274,21 @@ BoxIcon MessageBox::icon() const {
     return best;
 }
 
+BoxIcon MessageBox::icon(DWORD waitMs) const {
+    HWND item = control(MESSAGE_ICON_ID);
+    if (!item || !IsWindowVisible(item))
+        return BoxIcon::NONE;
+    // A box just shown may not have painted its icon yet.
+    BoxIcon shown = BoxIcon::OTHER;
+    waitFor(
+        [&] {
+            shown = iconShown(item);
+            return shown != BoxIcon::OTHER;
+        },
+        waitMs);
+    return shown;
+}
+
 // --- matching ---
 
 static bool isDialog(const Window &w) { return w.className() == "#32770"; }
@@ -285,12 +298,15 @@ bool looksLikeMessageBox(const Window &w) {
         return false;
     // A box counts once its buttons are up: while it is being made it has no visible button and
     // no text yet, and a key sent then is lost.
+    // Only what needs no message to the program: a busy program answers none, and a wait here
+    // would hide every other window meanwhile.
     bool standardButtonsOnly = true, buttonShown = false;
-    std::vector<ControlInfo> all = w.controls();
-    for (const ControlInfo &c : all) {
-        if (c.className == "Button" && c.id >= IDOK && c.id <= IDCONTINUE)
-            buttonShown = buttonShown || c.visible;
-        else if (c.id != MESSAGE_TEXT_ID && c.id != MESSAGE_ICON_ID)
+    for (HWND child = GetWindow(w.handle(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(child);
+        if (classOf(child) == "Button" && id >= IDOK && id <= IDCONTINUE)
+            buttonShown = buttonShown || IsWindowVisible(child);
+        else if (id != MESSAGE_TEXT_ID && id != MESSAGE_ICON_ID)
             standardButtonsOnly = false;
     }
     return buttonShown && (standardButtonsOnly || w.hasControl(MESSAGE_TEXT_ID));
@@ -635,11 +651,24 @@ KnownDesktop::KnownDesktop(std::function<uint32_t(int, int)> colourAt)
     thread_ = CreateThread(NULL, 0, threadMain, this, 0, &threadId_);
     if (!thread_ || WaitForSingleObject(ready_, 10000) != WAIT_OBJECT_0 || !hwnd_)
         throw DriverError("the known desktop window did not come up");
-    // Painted and on screen before anyone captures it.
+    // Painted and on screen before anyone captures it: every 997th pixel shows what it should.
     DWORD_PTR ignored;
     SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &ignored);
-    GdiFlush();
-    Sleep(100);
+    bool shown = waitFor(
+        [this] {
+            Capture screen = captureScreen();
+            for (size_t i = 0; i < screen.pixels.size(); i += 997) {
+                int x = (int)(i % screen.width), y = (int)(i / screen.width);
+                if (screen.pixel(x, y) != colourAt_(x, y))
+                    return false;
+            }
+            return !screen.pixels.empty();
+        },
+        DEFAULT_TIMEOUT_MS);
+    if (!shown) {
+        close();
+        throw DriverError("the known desktop window was not painted on the screen");
+    }
 }
 
 void KnownDesktop::close() {

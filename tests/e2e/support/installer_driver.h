@@ -91,8 +91,9 @@ class MessageBox : public Window {
 
     std::string caption() const { return title(); }
     std::string text() const; // the message; "" when there is none
-    // Which standard icon it shows, told by the icon's pixels on screen.
-    BoxIcon icon() const;
+    // Which standard icon it shows, told by the icon's pixels on screen once painted (waits up
+    // to waitMs for one of them; OTHER when none shows by then).
+    BoxIcon icon(DWORD waitMs = 2000) const;
     // The ids of its buttons (IDOK, IDCANCEL, IDYES, IDNO, ...) in dialog order.
     std::vector<int> buttons() const;
     bool hasButton(int id) const { return hasControl(id); }

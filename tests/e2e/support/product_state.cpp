@@ -90,58 +90,6 @@ std::vector<std::string> manifestFolders() {
     return folders;
 }
 
-bool isDirectory(const std::string &path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool readFile(const std::string &path, std::string *contents) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    contents->clear();
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got > 0)
-        contents->append(buffer, got);
-    CloseHandle(file);
-    return true;
-}
-
-bool writeFile(const std::string &path, const std::string &text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL);
-    CloseHandle(file);
-    return ok && written == text.size();
-}
-
-void removeTree(const std::string &path) {
-    if (!exists(path))
-        return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!isDirectory(path)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    std::vector<std::string> below;
-    listInto(path, "", &below);
-    std::sort(below.rbegin(), below.rend()); // children before their folders
-    for (const std::string &name : below) {
-        std::string full = path + "\\" + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (name.back() == '\\')
-            RemoveDirectoryA(full.c_str());
-        else
-            DeleteFileA(full.c_str());
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 std::vector<std::string> listTree(const std::string &root) {
     std::vector<std::string> out;
     listInto(root, "", &out);

@@ -1,6 +1,6 @@
 // What an installation of the product leaves on the machine, read and set up from outside the
-// programs under test: the payload's file names from the manifest, files and folders, HKLM keys
-// and values, and shell link files.
+// programs under test: the payload's file names from the manifest, folder trees, HKLM keys and
+// values, and shell link files. Files are read, written and removed with installer_run.h.
 #pragma once
 
 #include <windows.h>
@@ -18,13 +18,6 @@ std::vector<std::string> manifestFileNames();
 // The first-level folders those names need.
 std::vector<std::string> manifestFolders();
 
-bool isDirectory(const std::string &path);
-// Reads a whole file; false when it cannot be read.
-bool readFile(const std::string &path, std::string *contents);
-// Writes text to path (replacing it); false when it cannot be written.
-bool writeFile(const std::string &path, const std::string &text);
-// Deletes path and, for a folder, everything below it.
-void removeTree(const std::string &path);
 // Every file and folder below root, "\\"-separated relative names, folders ending in "\\".
 std::vector<std::string> listTree(const std::string &root);
 

@@ -1,0 +1,75 @@
+// Whole installer runs for the end-to-end scenarios and the benchmarks: the pages walked as a
+// user walks them, one action on the copy page, every message box read and answered, and the
+// files the scenarios prepare and check afterwards.
+#pragma once
+
+#include "installer_driver.h"
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// Deletes path and, for a folder, everything below it, read-only files included.
+void removeTree(const std::string &path);
+bool readWholeFile(const std::string &path, std::string *contents);
+bool writeWholeFile(const std::string &path, const std::string &contents);
+bool pathExists(const std::string &path);
+// A file in the temporary directory the system gives this process (GetTempPathA).
+std::string tempFilePath(const char *name);
+// A monotonic clock in seconds.
+double seconds();
+
+// What the user does once the copy page shows. CLOSE_MAIN_WINDOW (WM_CLOSE, as "End task"
+// sends it) and EXIT_COMMAND (command 300) go to the main window once the page works: when the
+// temporary archive exists.
+enum class CopyAction {
+    LET_IT_RUN,
+    CLICK_CANCEL,
+    PRESS_ESCAPE,
+    PRESS_ENTER,
+    CLOSE_MAIN_WINDOW,
+    EXIT_COMMAND,
+};
+
+struct MessageSeen {
+    std::string text;
+    std::string caption;
+    BoxIcon icon;
+};
+
+struct RunOptions {
+    CopyAction action = CopyAction::LET_IT_RUN;
+    DWORD timeoutMs = 60000;
+    // Reads the copy page's status line as often as the page answers (slows the page down, so
+    // no timing is taken that way).
+    bool watchStatus = false;
+    // Watches the two temporary files from a thread of its own while the installer runs.
+    bool watchTempFiles = false;
+};
+
+struct RunRecord {
+    bool sawAgreement = false;
+    bool sawDestination = false;
+    bool sawCopyPage = false;
+    bool acted = false;                  // the copy action was taken
+    std::vector<std::string> statusSeen; // distinct status lines, in order (watchStatus)
+    // The temporary files as watched (watchTempFiles): whether each was seen, and the size of
+    // the payload file when the archive file was first seen (-1 when it was not there).
+    bool sawTempPayload = false;
+    bool sawTempArchive = false;
+    long long payloadBytesWhenArchiveAppeared = -1;
+    int pagesAfterCopy = 0; // dialogs other than message boxes once the copy page had gone
+    std::vector<MessageSeen> messages;
+    double copySeconds = -1;     // copy page found -> next page or closing message found
+    double copyPageSeconds = -1; // copy page found -> copy page gone
+    DWORD exitCode = STILL_ACTIVE;
+    std::string failure; // what was awaited and not seen; empty when the run went through
+};
+
+// Runs the installer at exe to its end: "I Agree", "Next" on the proposed destination, then the
+// copy action, answering every message box (Yes to installing into an existing directory, else
+// OK, else No). A run that outlives its timeout is ended and says what was seen last.
+RunRecord runInstaller(const std::string &exe, const RunOptions &options = RunOptions());
+
+} // namespace driver
