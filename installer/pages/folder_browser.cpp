@@ -26,13 +26,8 @@ static INT_PTR FolderBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
 // Goes into the item at position: its text is read back and appended to programsDir. The limit
 // keeps the group path, the search pattern and the path shown within their buffers.
 static void enterItem(HWND list, int position) {
-    char name[LIST_TEXT_MAX + 1] = {0};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = position;
-    item.pszText = name;
-    item.cchTextMax = LIST_TEXT_MAX + 1;
-    if (SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&item))
+    char name[LIST_TEXT_MAX + 1];
+    if (readListItemText(list, position, name, sizeof(name)))
         browseDown(setup.programsDir, PATH_BUFFER, BROWSE_PATH_MAX, name, LIST_MODE_START_MENU);
 }
 

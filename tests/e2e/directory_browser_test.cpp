@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pages_driver.h"
+#include "support/installed_system.h"
 #include "support/list_view.h"
 
 using namespace pages;
@@ -404,6 +405,10 @@ class BrowserDrives : public ::testing::Test {
         return freeBytes("E:\\") == E_FREE_BYTES && freeBytes("F:\\") == F_FREE_BYTES;
     }
     void TearDown() override {
+        // The whole installation's program group, its shell window and its entries go too.
+        installed::closeShellWindows();
+        driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+        installed::deleteProductEntries();
         driver::removeTree(SHALLOW_DIR);
         driver::removeTree("F:\\Level1");
     }

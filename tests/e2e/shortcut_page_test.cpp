@@ -120,7 +120,8 @@ class ShortcutPage : public ::testing::Test {
     }
     void TearDown() override {
         installed::closeShellWindows();
-        installed::setShellFolder("Common Programs", programs.c_str());
+        if (!programs.empty())
+            installed::setShellFolder("Common Programs", programs.c_str());
         reset();
     }
     void reset() {

@@ -98,7 +98,8 @@ static void handleWindow(Installer &app, const Window &w, const std::string &fol
         w.press(IDOK);
         return;
     }
-    if (w.hasControl(IDC_INSTALL_DIR) && w.hasControl(IDC_BROWSE)) {
+    if (w.hasControl(IDC_INSTALL_DIR) && w.hasControl(IDC_BROWSE) &&
+        !w.hasControl(IDC_DESKTOP_SHORTCUT)) {
         printf("destination page: %s\n", w.text(IDC_INSTALL_DIR).c_str());
         screenshot(folder, "destination");
         printf("    pressing '%s'\n", w.text(IDOK).c_str());

@@ -1,7 +1,8 @@
 // Registry reader and writers against Wine's real registry: every value read back through the
 // registry API, a second installation over the first, a missing App Paths key, and the
 // Shell Folders reader's buffer boundaries.
-// Key tree copying and deleting came with Windows Vista.
+
+// Key tree copying came with Windows Vista.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
 #include <gtest/gtest.h>
@@ -11,19 +12,17 @@
 #include <string>
 
 #include "common/setup_state.h"
+#include "installed_system.h"
 #include "system/registry.h"
 
 namespace {
 
 const char APP_PATHS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char UNINSTALL[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char APP_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary";
-const char PROGRAM_ENTRY[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary.exe";
-const char UNINSTALL_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
-const char DOCUMENT_CLASS[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
-const char SHELL_FOLDERS[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using installed::APP_ENTRY;
+using installed::DOCUMENT_CLASS;
+using installed::PROGRAM_ENTRY;
+using installed::UNINSTALL_ENTRY;
 const char SAVED_APP_PATHS[] = "SOFTWARE\\QuillaryTestSaved\\App Paths";
 const char TEST_FOLDER_VALUE[] = "Quillary Test Folder";
 
@@ -48,14 +47,6 @@ ValueRead readValue(const char *keyPath, const char *name) {
     return read;
 }
 
-bool keyExists(const char *keyPath) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // Subkeys and values of a key; -1, -1 when it cannot be opened.
 std::pair<int, int> keyCounts(const char *keyPath) {
     HKEY key;
@@ -65,17 +56,6 @@ std::pair<int, int> keyCounts(const char *keyPath) {
     RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
     RegCloseKey(key);
     return {(int)subkeys, (int)values};
-}
-
-void removeProductEntries() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_ENTRY);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_ENTRY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, PROGRAM_ENTRY);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, PROGRAM_ENTRY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS);
 }
 
 // Each value as the writers must leave it: REG_SZ, the exact text, its terminator stored.
@@ -92,32 +72,7 @@ void expectNumber(const char *keyPath, const char *name, DWORD expected) {
     ASSERT_TRUE(read.found) << keyPath << " [" << name << "]";
     EXPECT_EQ(read.type, (DWORD)REG_DWORD) << name;
     ASSERT_EQ(read.size, sizeof(DWORD)) << name;
-    DWORD value = 0;
-    HKEY key;
-    DWORD size = sizeof(value);
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key);
-    RegQueryValueExA(key, name, NULL, NULL, (BYTE *)&value, &size);
-    RegCloseKey(key);
-    EXPECT_EQ(value, expected) << name;
-}
-
-// The product's version as the source tree's VERSION file spells it.
-std::string versionFile() {
-    char path[MAX_PATH] = "";
-    GetEnvironmentVariableA("QUILLARY_SOURCE_DIR", path, sizeof(path));
-    std::string text;
-    HANDLE file = CreateFileA((std::string(path) + "\\VERSION").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    char buffer[64] = "";
-    DWORD got = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-        ReadFile(file, buffer, sizeof(buffer) - 1, &got, NULL);
-        CloseHandle(file);
-    }
-    text.assign(buffer, got);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return text;
+    EXPECT_EQ(installed::registryText(keyPath, name), std::to_string(expected)) << name;
 }
 
 void writeAll(const std::string &installDir, const std::string &groupPath) {
@@ -143,11 +98,11 @@ void expectAllValues(const std::string &dir, const std::string &group) {
     expectString(PROGRAM_ENTRY, "", dir + "\\Quillary.exe");
     expectString(PROGRAM_ENTRY, "Path", dir);
     expectString(UNINSTALL_ENTRY, "DisplayIcon", dir + "\\Quillary.exe,0");
-    ASSERT_FALSE(versionFile().empty());
-    expectString(UNINSTALL_ENTRY, "DisplayVersion", versionFile());
+    ASSERT_FALSE(installed::productVersion().empty());
+    expectString(UNINSTALL_ENTRY, "DisplayVersion", installed::productVersion());
     expectString(UNINSTALL_ENTRY, "Publisher", "Quillary");
     expectString(UNINSTALL_ENTRY, "InstallLocation", dir);
-    expectNumber(UNINSTALL_ENTRY, "EstimatedSize", (3941974 + 1023) / 1024); // the data total
+    expectNumber(UNINSTALL_ENTRY, "EstimatedSize", installed::INSTALLED_KIB);
     expectNumber(UNINSTALL_ENTRY, "NoModify", 1);
     expectNumber(UNINSTALL_ENTRY, "NoRepair", 1);
     // Nothing more than that: no stray value or key.
@@ -159,9 +114,9 @@ void expectAllValues(const std::string &dir, const std::string &group) {
 
 class RegistryWriters : public ::testing::Test {
   protected:
-    void SetUp() override { removeProductEntries(); }
+    void SetUp() override { installed::deleteProductEntries(); }
     void TearDown() override {
-        removeProductEntries();
+        installed::deleteProductEntries();
         memset(setup.installDir, 0, sizeof(setup.installDir));
     }
 };
@@ -171,36 +126,34 @@ class RegistryWriters : public ::testing::Test {
 TEST_F(RegistryWriters, WriteEveryValueQuotingTheCommandLinesOfAPathWithBlanks) {
     std::pair<int, int> appPathsBefore = keyCounts(APP_PATHS);
     std::pair<int, int> uninstallBefore = keyCounts(UNINSTALL);
-    const std::string first = "C:\\Program Files\\My Apps\\Quillary";
-    const std::string firstGroup = "C:\\Start Menu\\Programs\\Quillary";
-    writeAll(first, firstGroup);
-    expectAllValues(first, firstGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2);
-    EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
-
-    // A second installation over the first overwrites the same values and adds no key.
-    const std::string second = "D:\\Quillary";
-    const std::string secondGroup = "C:\\Menu\\Quillary";
-    writeAll(second, secondGroup);
-    expectAllValues(second, secondGroup);
-    EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2);
-    EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1);
+    // The second installation over the first overwrites the same values and adds no key.
+    struct {
+        std::string dir, group;
+    } installations[] = {
+        {"C:\\Program Files\\My Apps\\Quillary", "C:\\Start Menu\\Programs\\Quillary"},
+        {"D:\\Quillary", "C:\\Menu\\Quillary"}};
+    for (const auto &i : installations) {
+        writeAll(i.dir, i.group);
+        expectAllValues(i.dir, i.group);
+        EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2) << i.dir;
+        EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1) << i.dir;
+    }
 }
 
 TEST_F(RegistryWriters, WithoutAppPathsOnlyTheAppPathEntryIsLeftOut) {
-    ASSERT_TRUE(keyExists(APP_PATHS)) << "the prefix has an App Paths key to set aside";
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, SAVED_APP_PATHS);
+    ASSERT_TRUE(installed::keyExists(APP_PATHS)) << "the prefix has an App Paths key to set aside";
+    installed::deleteKeyTree(SAVED_APP_PATHS);
     HKEY saved;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SAVED_APP_PATHS, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
                               &saved, NULL),
               ERROR_SUCCESS);
     ASSERT_EQ(RegCopyTreeA(HKEY_LOCAL_MACHINE, APP_PATHS, saved), ERROR_SUCCESS);
-    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_PATHS), ERROR_SUCCESS);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS);
+    installed::deleteKeyTree(APP_PATHS);
+    ASSERT_FALSE(installed::keyExists(APP_PATHS));
 
     const std::string dir = "C:\\Apps\\Quillary";
     writeAll(dir, "C:\\Menu\\Quillary");
-    bool appPathsMade = keyExists(APP_PATHS);
+    bool appPathsMade = installed::keyExists(APP_PATHS);
 
     // Put App Paths back before anything can fail.
     HKEY restored;
@@ -209,8 +162,7 @@ TEST_F(RegistryWriters, WithoutAppPathsOnlyTheAppPathEntryIsLeftOut) {
     RegCopyTreeA(saved, NULL, restored);
     RegCloseKey(restored);
     RegCloseKey(saved);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillaryTestSaved");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillaryTestSaved");
+    installed::deleteKeyTree("SOFTWARE\\QuillaryTestSaved");
 
     EXPECT_FALSE(appPathsMade) << "the App Paths key is opened, never created";
     expectString(UNINSTALL_ENTRY, "Progdir", dir);
@@ -222,19 +174,7 @@ namespace {
 
 class ShellFolderReader : public ::testing::Test {
   protected:
-    void TearDown() override { setFolderValue(NULL); }
-    // Stores text (NULL: deletes the value) as REG_SZ with its terminator.
-    static void setFolderValue(const std::string *text) {
-        HKEY key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS, 0, KEY_ALL_ACCESS, &key),
-                  ERROR_SUCCESS);
-        if (text == NULL)
-            RegDeleteValueA(key, TEST_FOLDER_VALUE);
-        else
-            RegSetValueExA(key, TEST_FOLDER_VALUE, 0, REG_SZ, (const BYTE *)text->c_str(),
-                           (DWORD)text->size() + 1);
-        RegCloseKey(key);
-    }
+    void TearDown() override { installed::setShellFolder(TEST_FOLDER_VALUE, NULL); }
 };
 
 } // namespace
@@ -259,7 +199,7 @@ TEST_F(ShellFolderReader, AcceptsWhatFitsAndLeavesTheBufferUntouchedOtherwise) {
          std::string(259, 'd')},
     };
     for (const auto &c : cases) {
-        setFolderValue(&c.value);
+        installed::setShellFolder(TEST_FOLDER_VALUE, c.value.c_str());
         std::string buffer(c.bufferSize, '#');
         int found = ReadShellFolder(TEST_FOLDER_VALUE, &buffer[0], c.bufferSize);
         if (!c.accepted) {
@@ -270,7 +210,7 @@ TEST_F(ShellFolderReader, AcceptsWhatFitsAndLeavesTheBufferUntouchedOtherwise) {
             EXPECT_EQ(std::string(buffer.c_str()), c.expected) << c.label;
         }
     }
-    setFolderValue(NULL);
+    installed::setShellFolder(TEST_FOLDER_VALUE, NULL);
     std::string buffer(16, '#');
     EXPECT_EQ(ReadShellFolder(TEST_FOLDER_VALUE, &buffer[0], buffer.size()), 0) << "missing value";
     EXPECT_EQ(buffer, std::string(16, '#'));

@@ -4,59 +4,14 @@
 
 #include <windows.h>
 
-#include <objbase.h>
-#include <objidl.h>
-#include <shlobj.h>
-
 #include <string>
 
+#include "installed_system.h"
 #include "system/shortcut.h"
 
 namespace {
 
 const char FOLDER[] = "C:\\quillary-link-test";
-
-struct LinkRead {
-    bool loaded = false;
-    std::string target, description, arguments, workingDir;
-};
-
-LinkRead loadLink(const std::string &linkPath) {
-    LinkRead read;
-    CoInitialize(NULL);
-    IShellLinkA *link = NULL;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void **)&link))) {
-        IPersistFile *file = NULL;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char text[MAX_PATH * 2] = "";
-                read.loaded = true;
-                link->GetPath(text, sizeof(text), NULL, SLGP_RAWPATH);
-                read.target = text;
-                text[0] = '\0';
-                link->GetDescription(text, sizeof(text));
-                read.description = text;
-                text[0] = '\0';
-                link->GetArguments(text, sizeof(text));
-                read.arguments = text;
-                text[0] = '\0';
-                link->GetWorkingDirectory(text, sizeof(text));
-                read.workingDir = text;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return read;
-}
-
-bool exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 int linkFiles() {
     WIN32_FIND_DATAA found;
@@ -110,7 +65,7 @@ TEST_F(Shortcuts, EachLinkLoadsBackWithItsTargetAndDescriptionOnly) {
         touch(in(c.target));
         EXPECT_GE(CreateShortcut(in(c.target).c_str(), in(c.link).c_str(), c.description), 0)
             << c.link;
-        LinkRead read = loadLink(in(c.link));
+        installed::Link read = installed::readLink(in(c.link));
         ASSERT_TRUE(read.loaded) << c.link;
         EXPECT_STRCASEEQ(read.target.c_str(), in(c.target).c_str());
         EXPECT_EQ(read.description, c.description);
@@ -126,7 +81,7 @@ TEST_F(Shortcuts, ASecondCallOnTheSameLinkPathReplacesTheFile) {
     ASSERT_GE(CreateShortcut(in("first.exe").c_str(), in("Quillary.lnk").c_str(), "First"), 0);
     ASSERT_GE(CreateShortcut(in("second.exe").c_str(), in("Quillary.lnk").c_str(), "Second"), 0);
     EXPECT_EQ(linkFiles(), 1);
-    LinkRead read = loadLink(in("Quillary.lnk"));
+    installed::Link read = installed::readLink(in("Quillary.lnk"));
     EXPECT_STRCASEEQ(read.target.c_str(), in("second.exe").c_str());
     EXPECT_EQ(read.description, "Second");
 }
@@ -136,14 +91,14 @@ TEST_F(Shortcuts, FailsInAMissingFolderAndRefusesALinkPathOf260Characters) {
     std::string target = in("Quillary.exe");
     std::string missing = in("no such folder\\Quillary.lnk");
     EXPECT_LT(CreateShortcut(target.c_str(), missing.c_str(), "Quillary"), 0);
-    EXPECT_FALSE(exists(missing));
+    EXPECT_FALSE(installed::exists(missing));
 
     // 259 characters is the longest link path the shell takes; one more is refused.
     std::string prefix = std::string(FOLDER) + "\\";
     std::string longest = prefix + std::string(259 - prefix.size() - 4, 'l') + ".lnk";
     ASSERT_EQ(longest.size(), 259u);
     EXPECT_GE(CreateShortcut(target.c_str(), longest.c_str(), "Quillary"), 0);
-    EXPECT_TRUE(loadLink(longest).loaded);
+    EXPECT_TRUE(installed::readLink(longest).loaded);
     std::string tooLong = prefix + std::string(260 - prefix.size() - 4, 'm') + ".lnk";
     ASSERT_EQ(tooLong.size(), 260u);
     EXPECT_LT(CreateShortcut(target.c_str(), tooLong.c_str(), "Quillary"), 0);

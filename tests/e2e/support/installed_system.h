@@ -165,7 +165,7 @@ inline void setShellFolder(const char *name, const char *text) {
 
 struct Link {
     bool loaded = false;
-    std::string target, description;
+    std::string target, description, arguments, workingDir;
 };
 
 // A shortcut file loaded back through IShellLinkA and IPersistFile.
@@ -187,6 +187,12 @@ inline Link readLink(const std::string &path) {
                 text[0] = '\0';
                 link->GetDescription(text, sizeof(text));
                 out.description = text;
+                text[0] = '\0';
+                link->GetArguments(text, sizeof(text));
+                out.arguments = text;
+                text[0] = '\0';
+                link->GetWorkingDirectory(text, sizeof(text));
+                out.workingDir = text;
             }
             file->Release();
         }

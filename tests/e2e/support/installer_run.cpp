@@ -124,8 +124,10 @@ class TempFileWatcher {
 };
 
 static bool isAgreementPage(const Window &w) { return w.hasControl(IDC_AGREEMENT_TEXT); }
+// The shortcut page has a Browse button and a path field of the same ids, and its desktop box.
 static bool isDestinationPage(const Window &w) {
-    return w.hasControl(IDC_BROWSE) && w.hasControl(IDC_INSTALL_DIR);
+    return w.hasControl(IDC_BROWSE) && w.hasControl(IDC_INSTALL_DIR) &&
+           !w.hasControl(IDC_DESKTOP_SHORTCUT);
 }
 static bool isCopyPage(const Window &w) {
     return w.hasControl(IDC_PROGRESS_STRIP) && w.hasControl(IDC_COPY_STATUS);
