@@ -27,16 +27,6 @@ const std::string PROGRAM_DIR = ROOT + "\\Quillary Folder";
 const std::string PROGRAM = PROGRAM_DIR + "\\Quillary.exe";
 const char VIEWER_CLASS[] = "QuillaryViewer";
 
-// The window's client area as shown on the screen.
-driver::Capture captureClient(HWND window) {
-    RECT client;
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    RECT onScreen = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-    return driver::captureRect(onScreen);
-}
-
 class Viewer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -103,7 +93,7 @@ TEST_F(Viewer, WithoutADocumentShowsTheProductsPictureAndCarriesItsIcon) {
     const POINT points[] = {{2, 2}, {20, 20}, {100, 60}, {278, 120}, {500, 300}, {553, 381}};
     bool painted = driver::waitFor(
         [&] {
-            shown = captureClient(window);
+            shown = pictures::captureClient(window);
             if (shown.width < 556 || shown.height < 384)
                 return false;
             for (POINT p : points)
@@ -113,6 +103,14 @@ TEST_F(Viewer, WithoutADocumentShowsTheProductsPictureAndCarriesItsIcon) {
         },
         5000);
     EXPECT_TRUE(painted) << "the window does not show the product's picture";
+    // The version line under the picture: text in the window's text colour on its background.
+    uint32_t text = GetSysColor(COLOR_WINDOWTEXT);
+    text = (text & 0xFF) << 16 | (text & 0xFF00) | (text >> 16 & 0xFF);
+    int textPixels = 0;
+    for (int y = 384; y < shown.height; y++)
+        for (int x = 0; x < shown.width; x++)
+            textPixels += shown.pixel(x, y) == text;
+    EXPECT_GT(textPixels, 40) << "no version line under the picture";
     close(window);
 
     // Icon index 0 of the program file is the product's icon, pixel for pixel.

@@ -1,8 +1,6 @@
 // A bitmap file of four known colours, and its check on the screen.
 #include "test_pictures.h"
 
-#include "installer_driver.h"
-
 namespace pictures {
 
 const uint32_t QUADRANTS[4] = {0xE01010, 0x10C020, 0x2030F0, 0xF0E040};
@@ -36,8 +34,7 @@ std::string quadrantBitmap() {
            std::string((const char *)&info, sizeof(info)) + rows;
 }
 
-// The window's client area as shown on the screen.
-static driver::Capture captureClient(HWND window) {
+driver::Capture captureClient(HWND window) {
     RECT client;
     GetClientRect(window, &client);
     POINT origin = {0, 0};
