@@ -26,6 +26,9 @@ static const struct {
 // The links the shortcut page makes in the program group.
 static const char *const GROUP_LINKS[] = {"Quillary.lnk", "Uninstall.lnk", "Readme.lnk"};
 static const char DESKTOP_LINK[] = "Quillary.lnk";
+// How often, and how far apart, a file held open by another program is tried again.
+static const int HELD_FILE_TRIES = 10;
+static const DWORD HELD_FILE_PAUSE_MS = 100;
 
 // Reads a string value of an HKEY_LOCAL_MACHINE key into out; 0 when a non-empty string fit.
 static int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize) {
@@ -67,14 +70,21 @@ static int isGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Deletes one file; a file that is not there counts as removed.
+// Deletes one file; a file that is not there counts as removed. A file another program holds
+// open for a moment (the shell reading a link it was just given, a virus scanner) gets a few
+// more tries before it counts as not removed.
 static void removeFile(const char *dir, const char *name, RemovalReport *report) {
     char path[RECORD_PATH_BUFFER];
     if (joinGroupPath(path, sizeof(path), dir, name) != 0)
         return;
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path) || isGone(GetLastError()))
-        return;
+    for (int attempt = 0;; attempt++) {
+        if (DeleteFileA(path) || isGone(GetLastError()))
+            return;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == HELD_FILE_TRIES)
+            break;
+        Sleep(HELD_FILE_PAUSE_MS);
+    }
     reportFailed(report, path);
 }
 

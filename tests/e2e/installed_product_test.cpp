@@ -157,6 +157,14 @@ TEST_F(InstalledProduct, StartsFromItsShortcutAndShowsTheDocumentItsOpenCommandN
                                   << programs::describeTopWindows();
     EXPECT_TRUE(programs::closeAndWaitForExit(window));
 
+    // The program's name alone, as typed into the system's Run box: its App Paths entry.
+    opened = ShellExecuteA(NULL, "open", "Quillary.exe", NULL, NULL, SW_SHOWNORMAL);
+    EXPECT_GT((INT_PTR)opened, 32);
+    window = programs::waitForTopWindow(programs::windowTitled("Quillary", VIEWER_CLASS));
+    ASSERT_NE(window, (HWND)NULL) << "the program's name alone started no Quillary window\n"
+                                  << programs::describeTopWindows();
+    EXPECT_TRUE(programs::closeAndWaitForExit(window));
+
     // The document type's open command, "%1" replaced by a path with blanks.
     CreateDirectoryA(PICTURES, NULL);
     std::string picture = std::string(PICTURES) + "\\four colours.bmp";
