@@ -37,7 +37,7 @@ quillary_wine_test(win LABEL win EXE ${QUILLARY_WIN64_DIR}/tests/win/win_tests.e
 # The scenarios that need a screen or a drive of their own run only in the entries below, which
 # make them; there they fail, never skip, when the set-up did not take effect.
 set(QUILLARY_E2E_OWN_BENCH
-    "CopyPageOnSmallC.*:SmallDrive.*:BackdropOnPaletteScreen.*:BackdropOnOddScreen.*")
+    "CopyPageOnSmallC.*:SmallDrive.*:BackdropOnPaletteScreen.*:BackdropOnOddScreen.*:BrowserDrives.*")
 quillary_wine_test(e2e LABEL e2e EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe
     ARGS --gtest_filter=-${QUILLARY_E2E_OWN_BENCH})
 

@@ -398,8 +398,8 @@ void chooseDrive(const Window &browser, const std::string &root) {
 class BrowserDrives : public ::testing::Test {
   protected:
     bool drivesReady() {
-        if (driver::environment("QUILLARY_BROWSER_DRIVES") != SMALL_DRIVE_SET_UP)
-            return false;
+        EXPECT_EQ(driver::environment("QUILLARY_BROWSER_DRIVES"), SMALL_DRIVE_SET_UP)
+            << "runs only in its own ctest entry (e2e.browser-drives), which makes E: and F:";
         EXPECT_EQ(freeBytes("E:\\"), E_FREE_BYTES) << "E: is not the small drive";
         EXPECT_EQ(freeBytes("F:\\"), F_FREE_BYTES) << "F: is not the roomier drive";
         return freeBytes("E:\\") == E_FREE_BYTES && freeBytes("F:\\") == F_FREE_BYTES;
@@ -417,8 +417,7 @@ class BrowserDrives : public ::testing::Test {
 } // namespace
 
 TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) {
-    if (!drivesReady())
-        GTEST_SKIP() << "needs the small drives E: and F: of its own ctest entry";
+    ASSERT_TRUE(drivesReady()) << "the small drives E: and F: did not take effect";
     // Directories take no pages of the free space a tmpfs reports.
     ASSERT_TRUE(CreateDirectoryA(SHALLOW_DIR, NULL));
     ASSERT_TRUE(CreateDirectoryA("F:\\Level1", NULL));
