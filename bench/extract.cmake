@@ -7,4 +7,4 @@ target_compile_options(bench_extract PRIVATE -O2 -Wall -Wextra)
 target_link_libraries(bench_extract PRIVATE quillary_core ZLIB::ZLIB)
 target_compile_definitions(bench_extract PRIVATE
     QUILLARY_PAYLOAD="${QUILLARY_PAYLOAD_DIR}/payload.gz")
-add_dependencies(bench_extract payload)
+add_dependencies(bench_extract installer_win64)

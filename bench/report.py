@@ -150,7 +150,7 @@ def main():
     resources_raw = rsrc[3] if rsrc else 0
     code = len(exe.data) - resources_raw
     listing = subprocess.run([os.path.join(build, "tools/pack/pack"), "list",
-                              os.path.join(build, "payload/payload.gz")],
+                              os.path.join(build, "win64/payload/payload.gz")],
                              capture_output=True, text=True, check=True).stdout
     largest = max(int(line.split()[0]) for line in listing.splitlines()
                   if re.match(r"\s*\d+\s+\S", line) and "records" not in line)

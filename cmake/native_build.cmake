@@ -2,19 +2,20 @@
 include(ExternalProject)
 enable_testing()
 
-# Only what the shipped exe needs (the pack tool, the payload, the i686 build): the release test
-# builds the installer this way twice, in two folders, and compares the bytes.
+# Only what the shipped exe needs (the pack tool, the i686 build and its payload): the release
+# test builds the installer this way twice, in two folders, and compares the bytes.
 option(QUILLARY_SHIPPED_ONLY "Build only the shipped installer and what it needs" OFF)
 
 add_library(quillary_core STATIC ${QUILLARY_CORE_SOURCES})
 target_include_directories(quillary_core PUBLIC ${CMAKE_SOURCE_DIR}/installer)
 target_compile_options(quillary_core PRIVATE -Wall -Wextra)
+target_compile_definitions(quillary_core PRIVATE ${QUILLARY_VERSION_DEFINITION})
 
-# The payload resource and its generated header (product/CMakeLists.txt makes them with the
-# pack tool); the cross builds below depend on them.
-set(QUILLARY_PAYLOAD_DIR ${CMAKE_BINARY_DIR}/payload)
+# The pack tool. Each cross build below makes its own programs and packs them with it into its
+# own payload (product/CMakeLists.txt): win32/payload and win64/payload.
 add_subdirectory(tools/pack)
-add_subdirectory(product)
+set(QUILLARY_PRODUCT_DIR "" CACHE PATH
+    "Pack this folder (all its files, in name order) instead of the generated sample product")
 
 # The cross builds see the same sources; the build tree holds them as win32/ and win64/.
 set(QUILLARY_CROSS_ARGS ${QUILLARY_CROSS_EXTRA_ARGS})
@@ -36,8 +37,9 @@ foreach(arch ${QUILLARY_ARCHES})
         BINARY_DIR ${CMAKE_BINARY_DIR}/${tree}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
                    -DCMAKE_BUILD_TYPE=${type} ${QUILLARY_CROSS_ARGS}
-                   -DQUILLARY_PAYLOAD_DIR=${QUILLARY_PAYLOAD_DIR}
-        DEPENDS payload
+                   -DQUILLARY_PACK=$<TARGET_FILE:pack>
+                   -DQUILLARY_PRODUCT_DIR=${QUILLARY_PRODUCT_DIR}
+        DEPENDS pack
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
@@ -54,6 +56,15 @@ add_custom_target(shipped ALL
 if(QUILLARY_SHIPPED_ONLY)
     return()
 endif()
+
+# The payload the tests look at: the x86_64 twin's, with the tree it was packed from.
+set(QUILLARY_PAYLOAD_DIR ${CMAKE_BINARY_DIR}/win64/payload)
+if(QUILLARY_PRODUCT_DIR)
+    set(QUILLARY_SAMPLE_TREE "")
+else()
+    set(QUILLARY_SAMPLE_TREE ${CMAKE_BINARY_DIR}/win64/sample-product)
+endif()
+
 add_subdirectory(tests/unit)
 add_subdirectory(tests/fuzz)
 include(bench/extract.cmake)

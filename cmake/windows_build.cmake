@@ -1,4 +1,4 @@
-# Cross build (mingw): the installer, and on x86_64 the tests and benchmarks that run under Wine.
+# Cross build (mingw): the product's programs, the payload, the installer, and on x86_64 the tests and benchmarks that run under Wine.
 set(QUILLARY_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # libgcc, libstdc++, winpthread and zlib all go into the exe: it imports system DLLs only.
@@ -21,6 +21,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     add_link_options(-s -Wl,--gc-sections)
 endif()
 
+# The product's programs and this architecture's payload, then the installer that carries it.
+add_subdirectory(product)
 add_subdirectory(installer)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

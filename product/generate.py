@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Makes the sample product's files from manifest.txt.
 
-usage: generate.py MANIFEST OUTPUT_DIR LIST_FILE
+usage: generate.py MANIFEST OUTPUT_DIR LIST_FILE [NAME=BUILT_FILE]...
+       generate.py --header MANIFEST HEADER
 
 Writes every record's file below OUTPUT_DIR ("\\" in a name becomes a folder) and LIST_FILE, the
-names in archive order, for `pack pack --list`. The content is made from a seed derived from each
+names in archive order, for `pack pack --list`. A record of size "built" is the program the build
+made: NAME=BUILT_FILE names it, and its size is that file's. With --header, writes the C header
+the uninstaller compiles in: every record's name, and the folders they need, deepest first. The content is made from a seed derived from each
 name, so the same manifest always gives the same bytes. Each kind of file gets content shaped like
 the real thing (code and tables, grey-level masks, tiled pictures, colour tables, glyph bitmaps,
 text), so that the packed payload compresses about as well as the product it stands for.
@@ -206,7 +209,8 @@ MAKERS = {
 }
 
 
-def read_manifest(path):
+def read_manifest(path, built=None):
+    """The records as (kind, size, name); built maps a "built" record's name to its file."""
     total = None
     records = []
     with open(path, encoding="ascii") as manifest:
@@ -223,11 +227,24 @@ def read_manifest(path):
     filler = [r for r in records if r[1] == "*"]
     if total is None or len(filler) != 1:
         sys.exit("%s: needs a data-total line and exactly one size \"*\"" % path)
+    for record in records:
+        if record[1] != "built":
+            continue
+        if built is None:  # names only: the sizes do not matter
+            record[1] = str(FILE_SIZES[0])
+        elif record[2] not in built:
+            sys.exit("%s: %s is built, but no NAME=BUILT_FILE names it" % (path, record[2]))
+        else:
+            record[1] = str(os.path.getsize(built[record[2]]))
     rest = sum(int(r[1]) for r in records if r[1] != "*")
     filler[0][1] = str(total - rest)
     for kind, size, name in records:
-        if not FILE_SIZES[0] <= int(size) <= FILE_SIZES[1]:
-            sys.exit("%s: %s is %s bytes, outside %d..%d" % (path, name, size, *FILE_SIZES))
+        # The filler takes up whatever the built programs leave of the total, so only a
+        # lower bound holds for it.
+        upper = total if name == filler[0][2] else FILE_SIZES[1]
+        if not FILE_SIZES[0] <= int(size) <= upper:
+            sys.exit("%s: %s is %s bytes, outside %d..%d" % (path, name, size, FILE_SIZES[0],
+                                                            upper))
         if not NAME_LENGTHS[0] <= len(name) <= NAME_LENGTHS[1]:
             sys.exit("%s: name %s is outside %d..%d bytes" % (path, name, *NAME_LENGTHS))
     return [(kind, int(size), name) for kind, size, name in records]
@@ -246,14 +263,52 @@ def write_if_changed(path, data):
     os.replace(temporary, path)
 
 
+def c_string(text):
+    return '"' + text.replace("\\", "\\\\") + '"'
+
+
+def write_header(manifest, header):
+    names = [name for _, _, name in read_manifest(manifest)]
+    folders = set()
+    for name in names:
+        parts = name.split("\\")[:-1]
+        for depth in range(1, len(parts) + 1):
+            folders.add("\\".join(parts[:depth]))
+    deepest_first = sorted(folders, key=lambda f: (-f.count("\\"), f.lower()))
+    lines = ["// Made by product/generate.py from manifest.txt: what the payload installs.",
+             "#pragma once", "",
+             "// Every file of the payload, relative to the installation folder.",
+             "static const char *const INSTALLED_FILES[] = {"]
+    lines += ["    %s," % c_string(name) for name in names]
+    lines += ["};", "",
+              "// The folders those files need, deepest first, so each is empty before its parent.",
+              "static const char *const INSTALLED_FOLDERS[] = {"]
+    lines += ["    %s," % c_string(folder) for folder in deepest_first]
+    lines += ["};", ""]
+    write_if_changed(header, "\n".join(lines).encode("ascii"))
+
+
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) == 4 and sys.argv[1] == "--header":
+        write_header(sys.argv[2], sys.argv[3])
+        return
+    if len(sys.argv) < 4:
         sys.exit(__doc__)
-    manifest, output_dir, list_file = sys.argv[1:]
-    records = read_manifest(manifest)
+    manifest, output_dir, list_file = sys.argv[1:4]
+    built = {}
+    for argument in sys.argv[4:]:
+        name, separator, path = argument.partition("=")
+        if not separator:
+            sys.exit(__doc__)
+        built[name] = path
+    records = read_manifest(manifest, built)
     for kind, size, name in records:
-        rng = random.Random(zlib.crc32(name.encode("ascii")))
-        data = MAKERS[kind](size, name, rng)
+        if name in built:
+            with open(built[name], "rb") as program:
+                data = program.read()
+        else:
+            rng = random.Random(zlib.crc32(name.encode("ascii")))
+            data = MAKERS[kind](size, name, rng)
         assert len(data) == size, name
         path = os.path.join(output_dir, *name.split("\\"))
         os.makedirs(os.path.dirname(path), exist_ok=True)

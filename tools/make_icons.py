@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the installer's icons into .ico files: the window class icon (32x32, 32 bits per pixel)
+"""Draws the installer's and the product's icons into .ico files: the window class icon and
 and the three browser list icons (16x16, 16 colours, with a transparency mask).
 
 usage: make_icons.py OUTDIR
 Writes setup.ico (the window class icon), folder.ico, up.ico and new_folder.ico (the browser
-lists). The pictures are simple shapes so the files can be made at build time, not committed.
+lists), and quillary.ico (the product's programs). The pictures are simple shapes so the files
+can be made at build time, not committed.
 """
 import os
 import struct
@@ -69,6 +70,20 @@ def setup_icon(x, y):
     return None
 
 
+def quillary_icon(x, y):
+    """The product's icon: a red quill across a white sheet with blue lines."""
+    on_quill = abs((x + y) - 33) <= 2 and 6 <= x <= 27
+    if on_quill and x + 1 >= y - 8:
+        return (200, 30, 30) if (x + y) % 4 else (150, 10, 10)
+    if 4 <= x <= 24 and 3 <= y <= 28:
+        if x in (4, 24) or y in (3, 28):
+            return (60, 60, 60)
+        return (40, 90, 220) if y % 5 == 0 and 7 <= x <= 21 else (255, 255, 255)
+    if on_quill:
+        return (200, 30, 30)
+    return None
+
+
 def ico_bytes(pixel):
     rows = []
     mask_rows = []
@@ -121,8 +136,9 @@ def small_ico_bytes(pixel):
 def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
-    with open(os.path.join(outdir, "setup.ico"), "wb") as f:
-        f.write(ico_bytes(setup_icon))
+    for name, pixel in (("setup", setup_icon), ("quillary", quillary_icon)):
+        with open(os.path.join(outdir, name + ".ico"), "wb") as f:
+            f.write(ico_bytes(pixel))
     for name, pixel in (("folder", folder), ("up", up_arrow), ("new_folder", new_folder)):
         with open(os.path.join(outdir, name + ".ico"), "wb") as f:
             f.write(small_ico_bytes(pixel))

@@ -5,6 +5,8 @@
 // The product's display name: the default folder name, registry key names and values, the
 // program group's name and the word of the success message.
 #define PRODUCT_NAME "Quillary"
+// The publisher the system's list of installed programs shows.
+#define PRODUCT_PUBLISHER PRODUCT_NAME
 // The caption of every message box the installer shows with its own title, and the backdrop's
 // title.
 #define SETUP_TITLE PRODUCT_NAME " - Setup"

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/setup_state.h"
+#include "payload_config.h"
 #include "system/registry_entries.h"
 
 // Access masks as the registry takes them.
@@ -31,16 +32,23 @@ static LONG createKey(HKEY parent, const char *subkey, HKEY *key) {
                            key, NULL);
 }
 
-// Opens the existing parent key, creates the product's subkey below it and writes values there.
-// Nothing is written when the parent cannot be opened: it is never created.
-static void writeProductEntry(const char *parentPath, const RegistryValue *values, int count) {
+// Opens the existing parent key, creates subkey below it and writes values (and numbers, if
+// any) there. Nothing is written when the parent cannot be opened: it is never created.
+static void writeProductEntry(const char *parentPath, const char *subkey,
+                              const RegistryValue *values, int count,
+                              const RegistryNumber *numbers = NULL, int numberCount = 0) {
     HKEY parent;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, ACCESS_READ_WRITE, &parent) !=
         ERROR_SUCCESS)
         return;
     HKEY entry;
-    if (createKey(parent, PRODUCT_SUBKEY, &entry) == ERROR_SUCCESS) {
+    if (createKey(parent, subkey, &entry) == ERROR_SUCCESS) {
         writeValues(entry, values, count);
+        for (int i = 0; i < numberCount; i++) {
+            DWORD number = (DWORD)numbers[i].value;
+            RegSetValueExA(entry, numbers[i].name, 0, REG_DWORD, (const BYTE *)&number,
+                           sizeof(number));
+        }
         RegCloseKey(entry);
     }
     RegCloseKey(parent);
@@ -67,13 +75,19 @@ int ReadShellFolder(const char *valueName, char *path, size_t pathSize) {
 void RegisterAppPath(void) {
     RegistryValue values[APP_PATH_VALUE_COUNT];
     appPathValues(values, setup.installDir);
-    writeProductEntry(APP_PATHS_KEY, values, APP_PATH_VALUE_COUNT);
+    writeProductEntry(APP_PATHS_KEY, PRODUCT_SUBKEY, values, APP_PATH_VALUE_COUNT);
+    // Beside it, the entry the system's Run box finds the program by.
+    programPathValues(values, setup.installDir);
+    writeProductEntry(APP_PATHS_KEY, PROGRAM_SUBKEY, values, APP_PATH_VALUE_COUNT);
 }
 
 void RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath) {
     RegistryValue values[UNINSTALL_VALUE_COUNT];
     uninstallValues(values, uninstallerPath, groupPath, setup.installDir);
-    writeProductEntry(UNINSTALL_KEY, values, UNINSTALL_VALUE_COUNT);
+    RegistryNumber numbers[UNINSTALL_NUMBER_COUNT];
+    uninstallNumbers(numbers, PAYLOAD_INSTALLED_KIB);
+    writeProductEntry(UNINSTALL_KEY, PRODUCT_SUBKEY, values, UNINSTALL_VALUE_COUNT, numbers,
+                      UNINSTALL_NUMBER_COUNT);
 }
 
 void RegisterDocumentType(void) {

@@ -11,6 +11,7 @@ const char SHELL_FOLDERS_KEY[] =
 const char APP_PATHS_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char PRODUCT_SUBKEY[] = PRODUCT_NAME;
+const char PROGRAM_SUBKEY[] = PRODUCT_PROGRAM;
 const char DOCUMENT_CLASS_KEY[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
 const char DOCUMENT_ICON_SUBKEY[] = "DefaultIcon";
 const char *const DOCUMENT_KEY_CHAIN[DOCUMENT_KEY_CHAIN_LENGTH] = {"shell", "open", "command"};
@@ -32,6 +33,11 @@ void appPathValues(RegistryValue values[APP_PATH_VALUE_COUNT], const char *insta
     setValue(&values[1], "Path", "%s", installDir);
 }
 
+void programPathValues(RegistryValue values[APP_PATH_VALUE_COUNT], const char *installDir) {
+    setValue(&values[0], "", "%s\\%s", installDir, PRODUCT_PROGRAM);
+    setValue(&values[1], "Path", "%s", installDir);
+}
+
 void uninstallValues(RegistryValue values[UNINSTALL_VALUE_COUNT], const char *uninstallerPath,
                      const char *groupPath, const char *installDir) {
     setValue(&values[0], "DisplayName", "%s", PRODUCT_NAME);
@@ -43,6 +49,19 @@ void uninstallValues(RegistryValue values[UNINSTALL_VALUE_COUNT], const char *un
     }
     setValue(&values[2], "Scdir", "%s", groupPath);
     setValue(&values[3], "Progdir", "%s", installDir);
+    setValue(&values[4], "DisplayIcon", "%s\\%s,0", installDir, PRODUCT_PROGRAM);
+    setValue(&values[5], "DisplayVersion", "%s", QUILLARY_VERSION_TEXT);
+    setValue(&values[6], "Publisher", "%s", PRODUCT_PUBLISHER);
+    setValue(&values[7], "InstallLocation", "%s", installDir);
+}
+
+void uninstallNumbers(RegistryNumber values[UNINSTALL_NUMBER_COUNT], unsigned long installedKiB) {
+    values[0].name = "EstimatedSize";
+    values[0].value = installedKiB;
+    values[1].name = "NoModify";
+    values[1].value = 1;
+    values[2].name = "NoRepair";
+    values[2].value = 1;
 }
 
 void documentTypeValues(RegistryValue *classValue, RegistryValue *iconValue,

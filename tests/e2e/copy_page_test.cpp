@@ -125,7 +125,7 @@ const Product &product() {
         return loaded;
     std::string build = environment("QUILLARY_BUILD_DIR");
     std::string list;
-    if (!readFile(build + "\\sample-product.list", &list))
+    if (!readFile(build + "\\win64\\sample-product.list", &list))
         return loaded;
     size_t start = 0;
     while (start < list.size()) {
@@ -137,7 +137,7 @@ const Product &product() {
             name.pop_back();
         if (!name.empty()) {
             loaded.names.push_back(name);
-            readFile(build + "\\sample-product\\" + name, &loaded.files[lower(name)]);
+            readFile(build + "\\win64\\sample-product\\" + name, &loaded.files[lower(name)]);
         }
         start = end + 1;
     }
@@ -146,7 +146,7 @@ const Product &product() {
 
 std::string realPayload() {
     std::string payload;
-    readFile(environment("QUILLARY_BUILD_DIR") + "\\payload\\payload.gz", &payload);
+    readFile(environment("QUILLARY_BUILD_DIR") + "\\win64\\payload\\payload.gz", &payload);
     return payload;
 }
 

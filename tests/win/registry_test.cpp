@@ -21,6 +21,7 @@ const char APP_PATHS[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Path
 const char UNINSTALL[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 using installed::APP_ENTRY;
 using installed::DOCUMENT_CLASS;
+using installed::PROGRAM_ENTRY;
 using installed::UNINSTALL_ENTRY;
 const char SAVED_APP_PATHS[] = "SOFTWARE\\QuillaryTestSaved\\App Paths";
 const char TEST_FOLDER_VALUE[] = "Quillary Test Folder";
@@ -66,6 +67,14 @@ void expectString(const char *keyPath, const char *name, const std::string &expe
     EXPECT_EQ(read.size, expected.size() + 1) << "terminator stored: " << name;
 }
 
+void expectNumber(const char *keyPath, const char *name, DWORD expected) {
+    ValueRead read = readValue(keyPath, name);
+    ASSERT_TRUE(read.found) << keyPath << " [" << name << "]";
+    EXPECT_EQ(read.type, (DWORD)REG_DWORD) << name;
+    ASSERT_EQ(read.size, sizeof(DWORD)) << name;
+    EXPECT_EQ(installed::registryText(keyPath, name), std::to_string(expected)) << name;
+}
+
 void writeAll(const std::string &installDir, const std::string &groupPath) {
     lstrcpynA(setup.installDir, installDir.c_str(), PATH_BUFFER);
     RegisterAppPath();
@@ -85,9 +94,21 @@ void expectAllValues(const std::string &dir, const std::string &group) {
                  dir + "\\Quillary.exe,0");
     expectString((std::string(DOCUMENT_CLASS) + "\\shell\\open\\command").c_str(), "",
                  "\"" + dir + "\\Quillary.exe\" \"%1\"");
-    // Nothing more than the table: no stray value or key.
+    // What the system's list of programs and its Run box read besides.
+    expectString(PROGRAM_ENTRY, "", dir + "\\Quillary.exe");
+    expectString(PROGRAM_ENTRY, "Path", dir);
+    expectString(UNINSTALL_ENTRY, "DisplayIcon", dir + "\\Quillary.exe,0");
+    ASSERT_FALSE(installed::productVersion().empty());
+    expectString(UNINSTALL_ENTRY, "DisplayVersion", installed::productVersion());
+    expectString(UNINSTALL_ENTRY, "Publisher", "Quillary");
+    expectString(UNINSTALL_ENTRY, "InstallLocation", dir);
+    expectNumber(UNINSTALL_ENTRY, "EstimatedSize", installed::INSTALLED_KIB);
+    expectNumber(UNINSTALL_ENTRY, "NoModify", 1);
+    expectNumber(UNINSTALL_ENTRY, "NoRepair", 1);
+    // Nothing more than that: no stray value or key.
     EXPECT_EQ(keyCounts(APP_ENTRY), std::make_pair(0, 2));
-    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 4));
+    EXPECT_EQ(keyCounts(PROGRAM_ENTRY), std::make_pair(0, 2));
+    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 11));
     EXPECT_EQ(keyCounts(DOCUMENT_CLASS), std::make_pair(2, 1));
 }
 
@@ -114,7 +135,7 @@ TEST_F(RegistryWriters, WriteEveryValueQuotingTheCommandLinesOfAPathWithBlanks) 
     for (const auto &i : installations) {
         writeAll(i.dir, i.group);
         expectAllValues(i.dir, i.group);
-        EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 1) << i.dir;
+        EXPECT_EQ(keyCounts(APP_PATHS).first, appPathsBefore.first + 2) << i.dir;
         EXPECT_EQ(keyCounts(UNINSTALL).first, uninstallBefore.first + 1) << i.dir;
     }
 }

@@ -1,5 +1,6 @@
 // pack: builds the installer's payload from a product folder, and lists, verifies or unpacks a
 // payload by the installer's own reading rules.
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,7 +16,8 @@ const char USAGE[] =
     "usage:\n"
     "  pack pack [--list FILE] [--codepage N] [--header FILE] PRODUCT_DIR PAYLOAD\n"
     "      write PRODUCT_DIR's files (all of them in name order, or those FILE lists, in its\n"
-    "      order) as one gzip member; --header also writes PAYLOAD_ENTRY_COUNT to FILE;\n"
+    "      order) as one gzip member; --header also writes PAYLOAD_ENTRY_COUNT and\n"
+    "      PAYLOAD_INSTALLED_KIB to FILE;\n"
     "      non-ASCII names need the target Windows code page (--codepage 1252)\n"
     "  pack list PAYLOAD\n"
     "  pack verify [--count N] PAYLOAD    gzip integrity, N records exactly, trailing bytes\n"
@@ -108,10 +110,16 @@ int runPack(const Options &options) {
     if (entries.empty())
         return fail(folder + ": no files to pack");
     if (!options.header.empty()) {
+        // The files' own bytes: the archive less each record's length byte, name and size.
+        uint64_t dataBytes = archive.size();
+        for (const PackEntry &entry : entries)
+            dataBytes -= 5 + entry.name.size();
         std::string header = "// Made by the pack tool together with the payload: the number of "
-                             "records the\n// installer reads from it.\n#pragma once\n"
+                             "records the\n// installer reads from it, and the kibibytes its "
+                             "files take once installed.\n#pragma once\n"
                              "#define PAYLOAD_ENTRY_COUNT " +
-                             std::to_string(entries.size()) + "\n";
+                             std::to_string(entries.size()) + "\n#define PAYLOAD_INSTALLED_KIB " +
+                             std::to_string((dataBytes + 1023) / 1024) + "\n";
         if (!writeFileAtomically(options.header, header, &error))
             return fail(error);
     }

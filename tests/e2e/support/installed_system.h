@@ -17,6 +17,8 @@
 namespace installed {
 
 const char APP_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary";
+const char PROGRAM_ENTRY[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary.exe";
 const char UNINSTALL_ENTRY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
 const char DOCUMENT_CLASS[] = "SOFTWARE\\Classes\\QLRDOC1.Image";
 const char SHELL_FOLDERS[] =
@@ -24,7 +26,8 @@ const char SHELL_FOLDERS[] =
 // The shell window that opens a folder: its own explorer.exe process, titled by the folder name.
 const char SHELL_WINDOW_CLASS[] = "ExplorerWClass";
 
-// A REG_SZ value below HKEY_LOCAL_MACHINE; "<missing>" or "<type N>" when it is not one.
+// A REG_SZ value below HKEY_LOCAL_MACHINE, or a REG_DWORD one in decimal; "<missing>" or
+// "<type N>" when it is neither.
 inline std::string registryText(const std::string &keyPath, const char *name) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -35,6 +38,8 @@ inline std::string registryText(const std::string &keyPath, const char *name) {
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return "<missing>";
+    if (type == REG_DWORD && size == sizeof(DWORD))
+        return std::to_string(*(const DWORD *)data);
     if (type != REG_SZ)
         return "<type " + std::to_string(type) + ">";
     return data;
@@ -60,6 +65,15 @@ inline std::string productEntries() {
         {UNINSTALL_ENTRY, "UninstallString"},
         {UNINSTALL_ENTRY, "Scdir"},
         {UNINSTALL_ENTRY, "Progdir"},
+        {PROGRAM_ENTRY, ""},
+        {PROGRAM_ENTRY, "Path"},
+        {UNINSTALL_ENTRY, "DisplayIcon"},
+        {UNINSTALL_ENTRY, "DisplayVersion"},
+        {UNINSTALL_ENTRY, "Publisher"},
+        {UNINSTALL_ENTRY, "InstallLocation"},
+        {UNINSTALL_ENTRY, "EstimatedSize"},
+        {UNINSTALL_ENTRY, "NoModify"},
+        {UNINSTALL_ENTRY, "NoRepair"},
         {DOCUMENT_CLASS, ""},
         {std::string(DOCUMENT_CLASS) + "\\DefaultIcon", ""},
         {std::string(DOCUMENT_CLASS) + "\\shell\\open\\command", ""},
@@ -70,6 +84,25 @@ inline std::string productEntries() {
     return out;
 }
 
+// The product's version as the source tree's VERSION file spells it.
+inline std::string productVersion() {
+    std::string path = driver::environment("QUILLARY_SOURCE_DIR") + "\\VERSION";
+    char text[64] = "";
+    DWORD got = 0;
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, text, sizeof(text) - 1, &got, NULL);
+        CloseHandle(file);
+    }
+    std::string version(text, got);
+    while (!version.empty() && (version.back() == '\n' || version.back() == '\r'))
+        version.pop_back();
+    return version;
+}
+// The installed files' size in kibibytes: the manifest's data total, rounded up.
+const unsigned long INSTALLED_KIB = (3941974 + 1023) / 1024;
+
 // The set productEntries() must read after an installation into installDir with that group.
 inline std::string expectedEntries(const std::string &installDir, const std::string &group) {
     const std::string program = installDir + "\\Quillary.exe";
@@ -77,6 +110,12 @@ inline std::string expectedEntries(const std::string &installDir, const std::str
            "\n" + UNINSTALL_ENTRY + " [DisplayName] = Quillary\n" + UNINSTALL_ENTRY +
            " [UninstallString] = \"" + installDir + "\\uninstall.exe\"\n" + UNINSTALL_ENTRY +
            " [Scdir] = " + group + "\n" + UNINSTALL_ENTRY + " [Progdir] = " + installDir + "\n" +
+           PROGRAM_ENTRY + " [] = " + program + "\n" + PROGRAM_ENTRY + " [Path] = " + installDir +
+           "\n" + UNINSTALL_ENTRY + " [DisplayIcon] = " + program + ",0\n" + UNINSTALL_ENTRY +
+           " [DisplayVersion] = " + productVersion() + "\n" + UNINSTALL_ENTRY +
+           " [Publisher] = Quillary\n" + UNINSTALL_ENTRY + " [InstallLocation] = " + installDir +
+           "\n" + UNINSTALL_ENTRY + " [EstimatedSize] = " + std::to_string(INSTALLED_KIB) + "\n" +
+           UNINSTALL_ENTRY + " [NoModify] = 1\n" + UNINSTALL_ENTRY + " [NoRepair] = 1\n" +
            DOCUMENT_CLASS + " [] = Quillary\n" + DOCUMENT_CLASS + "\\DefaultIcon [] = " + program +
            ",0\n" + DOCUMENT_CLASS + "\\shell\\open\\command [] = \"" + program + "\" \"%1\"\n";
 }
@@ -103,6 +142,7 @@ inline void deleteKeyTree(const std::string &keyPath) {
 
 inline void deleteProductEntries() {
     deleteKeyTree(APP_ENTRY);
+    deleteKeyTree(PROGRAM_ENTRY);
     deleteKeyTree(UNINSTALL_ENTRY);
     deleteKeyTree(DOCUMENT_CLASS);
 }

@@ -1,0 +1,32 @@
+// What an installation of the product leaves on the machine, read and set up from outside the
+// programs under test: the payload's file names from the manifest, folder trees, HKLM keys and
+// values, and shell link files. Files are read, written and removed with installer_run.h.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installed_system.h"
+
+namespace installed {
+
+// The payload's file names in archive order, read from the source tree's product/manifest.txt
+// (QUILLARY_SOURCE_DIR); empty when it cannot be read.
+std::vector<std::string> manifestFileNames();
+// The first-level folders those names need.
+std::vector<std::string> manifestFolders();
+
+// Every file and folder below root, "\\"-separated relative names, folders ending in "\\".
+std::vector<std::string> listTree(const std::string &root);
+
+// HKEY_LOCAL_MACHINE keys and string values (installed_system.h reads them).
+bool writeString(const std::string &key, const std::string &value, const std::string &data);
+// Every value and subkey below key as "sub\\key|name=data" lines, sorted; "" when missing.
+std::string describeKey(const std::string &key);
+
+// Writes a shell link to target at linkPath.
+bool makeLink(const std::string &target, const std::string &linkPath);
+
+} // namespace installed

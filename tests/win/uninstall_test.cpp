@@ -1,0 +1,165 @@
+// The uninstaller's removal against an installation laid out by hand: the payload's files from
+// the manifest, the group and desktop links, and the product's registry keys.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "installer_run.h"
+#include "product_state.h"
+#include "removal.h"
+
+namespace {
+
+const char ROOT[] = "C:\\uninstall-test";
+const std::string INSTALL_DIR = std::string(ROOT) + "\\Program Files\\Quillary";
+const std::string GROUP_DIR = std::string(ROOT) + "\\Programs\\Quillary";
+const std::string UNINSTALL_KEY =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary";
+const char *const PRODUCT_KEYS[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quillary.exe",
+    "SOFTWARE\\Classes\\QLRDOC1.Image",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillary",
+};
+const char *const GROUP_LINKS[] = {"Quillary.lnk", "Uninstall.lnk", "Readme.lnk"};
+
+class Removal : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        clean();
+        names = installed::manifestFileNames();
+        ASSERT_EQ(names.size(), 129u) << "the manifest's file names";
+        desktopLink = installed::shellFolder("Common Desktop") + "\\Quillary.lnk";
+        ASSERT_NE(desktopLink, "\\Quillary.lnk") << "the prefix has no Common Desktop";
+    }
+    void TearDown() override { clean(); }
+    void clean() {
+        driver::removeTree(ROOT);
+        for (const char *key : PRODUCT_KEYS)
+            installed::deleteKeyTree(key);
+        if (!desktopLink.empty())
+            DeleteFileA(desktopLink.c_str());
+    }
+
+    // Lays out what the installer makes; every `step`-th payload file only.
+    void install(size_t step = 1) {
+        for (const char *folder : {"", "\\Program Files", "\\Program Files\\Quillary", "\\Programs",
+                                   "\\Programs\\Quillary"})
+            CreateDirectoryA((ROOT + std::string(folder)).c_str(), NULL);
+        for (const std::string &folder : installed::manifestFolders())
+            CreateDirectoryA((INSTALL_DIR + "\\" + folder).c_str(), NULL);
+        CreateDirectoryA((INSTALL_DIR + "\\Gallerix").c_str(), NULL);
+        for (size_t i = 0; i < names.size(); i += step)
+            ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\" + names[i], names[i]));
+        for (const char *link : GROUP_LINKS)
+            ASSERT_TRUE(
+                installed::makeLink(INSTALL_DIR + "\\Quillary.exe", GROUP_DIR + "\\" + link));
+        std::string apps = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+        ASSERT_TRUE(installed::writeString(apps + "Quillary", "Path", INSTALL_DIR));
+        ASSERT_TRUE(
+            installed::writeString(apps + "Quillary.exe", "", INSTALL_DIR + "\\Quillary.exe"));
+        ASSERT_TRUE(installed::writeString("SOFTWARE\\Classes\\QLRDOC1.Image\\shell\\open\\command",
+                                           "", INSTALL_DIR + "\\Quillary.exe %1"));
+        ASSERT_TRUE(installed::writeString("SOFTWARE\\Classes\\QLRDOC1.Image\\DefaultIcon", "",
+                                           INSTALL_DIR + "\\Quillary.exe,0"));
+        ASSERT_TRUE(installed::writeString(UNINSTALL_KEY, "Progdir", INSTALL_DIR));
+        ASSERT_TRUE(installed::writeString(UNINSTALL_KEY, "Scdir", GROUP_DIR));
+    }
+
+    // Reads the installation back from the registry and removes it.
+    RemovalReport uninstall() {
+        Installation installation;
+        EXPECT_EQ(readInstallation(&installation), 0);
+        EXPECT_EQ(std::string(installation.installDir), INSTALL_DIR);
+        EXPECT_EQ(std::string(installation.groupDir), GROUP_DIR);
+        RemovalReport report;
+        reportClear(&report);
+        removeInstallation(&installation, &report);
+        return report;
+    }
+
+    void expectNoKeyLeft() {
+        for (const char *key : PRODUCT_KEYS)
+            EXPECT_FALSE(installed::keyExists(key)) << key;
+    }
+
+    std::vector<std::string> names;
+    std::string desktopLink;
+};
+
+TEST_F(Removal, RemovesWhatWasInstalledAndKeepsTheUsersFilesAndTheirFolders) {
+    install();
+    ASSERT_TRUE(installed::makeLink(INSTALL_DIR + "\\Quillary.exe", desktopLink));
+    ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\my notes.txt", "mine"));
+    ASSERT_TRUE(driver::writeWholeFile(INSTALL_DIR + "\\Brush\\my brush.qbr", "mine too"));
+
+    RemovalReport report = uninstall();
+
+    EXPECT_EQ(report.failedCount + report.failedUnlisted, 0) << report.failed;
+    std::vector<std::string> left = installed::listTree(INSTALL_DIR);
+    std::vector<std::string> expected = {"Brush\\", "Brush\\my brush.qbr", "my notes.txt"};
+    EXPECT_EQ(left, expected);
+    EXPECT_STREQ(report.kept, (INSTALL_DIR + "\\Brush\n" + INSTALL_DIR + "\n").c_str());
+    EXPECT_FALSE(installed::exists(GROUP_DIR));
+    EXPECT_TRUE(installed::exists(std::string(ROOT) + "\\Programs")) << "the group's parent stays";
+    EXPECT_FALSE(installed::exists(desktopLink));
+    expectNoKeyLeft();
+}
+
+TEST_F(Removal, FilesGoneAlreadyAreNoFailureAndOtherPeoplesLinksStay) {
+    install(3); // a third of the files: the rest were deleted by hand
+    driver::removeTree(INSTALL_DIR + "\\Gallerix");
+    ASSERT_TRUE(installed::makeLink("C:\\Other\\Quillary.exe", desktopLink));
+    ASSERT_TRUE(installed::makeLink("C:\\Other\\other.exe", GROUP_DIR + "\\Other.lnk"));
+
+    RemovalReport report = uninstall();
+
+    EXPECT_EQ(report.failedCount + report.failedUnlisted, 0) << report.failed;
+    EXPECT_FALSE(installed::exists(INSTALL_DIR));
+    EXPECT_EQ(installed::listTree(GROUP_DIR), std::vector<std::string>{"Other.lnk"});
+    EXPECT_STREQ(report.kept, (GROUP_DIR + "\n").c_str());
+    EXPECT_EQ(installed::readLink(desktopLink).target, "C:\\Other\\Quillary.exe")
+        << "a desktop link into another folder is not the product's";
+    expectNoKeyLeft();
+
+    // Nothing left at all: a second run finds no entry and removes nothing.
+    Installation again;
+    EXPECT_EQ(readInstallation(&again), 1);
+}
+
+TEST_F(Removal, NamesAFileItCouldNotDelete) {
+    install();
+    std::string held = INSTALL_DIR + "\\" + names[5];
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+
+    RemovalReport report = uninstall();
+    CloseHandle(file);
+
+    EXPECT_STREQ(report.failed, (held + "\n").c_str());
+    char text[REPORT_TEXT_BUFFER];
+    reportText(&report, text, sizeof(text));
+    EXPECT_NE(strstr(text, held.c_str()), nullptr) << text;
+    EXPECT_EQ(strstr(text, "successfully"), nullptr) << text;
+    EXPECT_EQ(installed::listTree(INSTALL_DIR), std::vector<std::string>{names[5]});
+}
+
+TEST_F(Removal, RefusesAnEntryThatDoesNotNameAnInstallationFolder) {
+    Installation installation;
+    EXPECT_EQ(readInstallation(&installation), 1) << "no entry";
+    for (const char *progdir : {"", "C:\\", "C:", "Quillary", std::string(600, 'x').c_str()}) {
+        installed::writeString(UNINSTALL_KEY, "Progdir", progdir);
+        EXPECT_EQ(readInstallation(&installation), 1) << "Progdir " << progdir;
+        EXPECT_STREQ(installation.installDir, "");
+    }
+    installed::writeString(UNINSTALL_KEY, "Progdir", "C:\\Apps\\Quillary\\");
+    EXPECT_EQ(readInstallation(&installation), 0);
+    EXPECT_STREQ(installation.installDir, "C:\\Apps\\Quillary");
+    EXPECT_STREQ(installation.groupDir, "") << "no Scdir";
+}
+
+} // namespace
