@@ -364,25 +364,6 @@ const char DEEP_DIR[] = "F:\\Level1\\Level2";
 const char DEEP_INSTALL_DIR[] = "F:\\Level1\\Level2\\Quillary";
 const int RECORD_COUNT = 129;
 
-int countFiles(const std::string &dir) {
-    int files = 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            files += countFiles(dir + "\\" + name);
-        else
-            files++;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return files;
-}
-
 int comboIndex(const Window &browser, const std::string &text) {
     std::vector<std::string> texts = driver::comboTexts(browser.control(IDC_DRIVE_BOX));
     auto at = std::find(texts.begin(), texts.end(), text);
@@ -483,5 +464,5 @@ TEST_F(BrowserDrives, AnotherDriveIsListedCheckedAndInstalledIntoTwoLevelsDown) 
     EXPECT_EQ(done.text(), SUCCESS_TEXT);
     done.answer(IDOK);
     EXPECT_EQ(installer.waitForExit(), 0u);
-    EXPECT_EQ(countFiles(DEEP_INSTALL_DIR), RECORD_COUNT);
+    EXPECT_EQ(installed::countFiles(DEEP_INSTALL_DIR), RECORD_COUNT);
 }

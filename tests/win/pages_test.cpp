@@ -12,6 +12,7 @@
 
 #include "common/setup_state.h"
 #include "installer_driver.h"
+#include "installed_system.h"
 #include "installer_run.h"
 #include "pages/pages.h"
 #include "resources/resource.h"
@@ -303,25 +304,6 @@ INT_PTR runCopyPage(CopyWatch *seen) {
     return result;
 }
 
-int filesBelow(const std::string &folder) {
-    int count = 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            count += filesBelow(folder + "\\" + name);
-        else
-            count++;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
 const uint32_t BLUE = 0x0000FF, BLACK = 0x000000, WHITE = 0xFFFFFF;
 
 bool isBlue(uint32_t c) { return c == BLUE; }
@@ -336,7 +318,7 @@ TEST_F(InProcessPage, CopyStepsTheStripToItsFullWidthAtTheEnd) {
     INT_PTR result = runCopyPage(&seen);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(seen.pathsShown, RECORD_COUNT);
-    EXPECT_EQ(filesBelow(seen.installDir), RECORD_COUNT);
+    EXPECT_EQ(installed::countFiles(seen.installDir), RECORD_COUNT);
     ASSERT_GT(seen.width, RECORD_COUNT) << "a strip narrower than its steps";
     ASSERT_EQ(seen.atLastRecord.size(), (size_t)seen.width * seen.height);
     ASSERT_EQ(seen.atCleanUp.size(), (size_t)seen.width * seen.height);
@@ -368,7 +350,7 @@ TEST_F(InProcessPage, CopyTakingAQuitMessagePostsItAgainAndStops) {
     EXPECT_EQ(setup.copyFailed, 1);
     ASSERT_TRUE(quitWaiting) << "the quit message was swallowed";
     EXPECT_EQ(quit.wParam, 7u);
-    EXPECT_LT(filesBelow(seen.installDir), RECORD_COUNT);
+    EXPECT_LT(installed::countFiles(seen.installDir), RECORD_COUNT);
     EXPECT_FALSE(driver::pathExists(driver::tempFilePath("filesdata.gz")));
     EXPECT_FALSE(driver::pathExists(driver::tempFilePath("filesdata.dat")));
 }
