@@ -3,52 +3,44 @@
 
 #include <string.h>
 
-// Copies dir, the separator when wanted, and length characters of name into out. The caller has
-// checked that the result fits.
-static void writeJoined(char *out, const char *dir, size_t dirLength, int separator,
-                        const char *name, size_t length) {
+// Writes dir, the separator when wanted, and length characters of name into out when the result
+// fits outSize and is at most maxLength characters. Returns 0 when written; 1, out left empty,
+// when it would not fit.
+static int joinChecked(char *out, size_t outSize, const char *dir, int separator,
+                       const char *name, size_t length, size_t maxLength) {
+    if (outSize == 0)
+        return 1;
+    out[0] = '\0';
+    size_t dirLength = strlen(dir);
+    size_t total = dirLength + (separator ? 1 : 0) + length;
+    if (total > maxLength || total >= outSize)
+        return 1;
     memcpy(out, dir, dirLength);
     if (separator)
         out[dirLength] = '\\';
     memcpy(out + dirLength + (separator ? 1 : 0), name, length);
-    out[dirLength + (separator ? 1 : 0) + length] = '\0';
+    out[total] = '\0';
+    return 0;
 }
 
 int joinRecordPath(char *out, size_t outSize, const char *dir, const char *name, size_t length) {
-    if (outSize > 0)
-        out[0] = '\0';
-    size_t dirLength = strlen(dir);
-    if (length > strlen(name) || outSize == 0 || dirLength + 1 + length >= outSize)
+    if (length > strlen(name)) {
+        if (outSize > 0)
+            out[0] = '\0';
         return 1;
-    writeJoined(out, dir, dirLength, 1, name, length);
-    return 0;
+    }
+    return joinChecked(out, outSize, dir, 1, name, length, (size_t)-1);
 }
 
 int joinDestination(char *out, size_t outSize, const char *baseDir, const char *folderName) {
-    if (outSize == 0)
-        return 1;
-    out[0] = '\0';
-    size_t baseLength = strlen(baseDir);
-    size_t nameLength = strlen(folderName);
-    int separator = baseLength > 3;
-    size_t total = baseLength + (separator ? 1 : 0) + nameLength;
-    if (total > PATH_MAX_LENGTH || total >= outSize)
-        return 1;
-    writeJoined(out, baseDir, baseLength, separator, folderName, nameLength);
-    return 0;
+    return joinChecked(out, outSize, baseDir, strlen(baseDir) > 3, folderName, strlen(folderName),
+                       PATH_MAX_LENGTH);
 }
 
 int joinGroupPath(char *out, size_t outSize, const char *dir, const char *name) {
-    if (outSize == 0)
-        return 1;
-    out[0] = '\0';
     size_t dirLength = strlen(dir);
-    size_t nameLength = strlen(name);
     int separator = dirLength == 0 || dir[dirLength - 1] != '\\';
-    if (dirLength + (separator ? 1 : 0) + nameLength >= outSize)
-        return 1;
-    writeJoined(out, dir, dirLength, separator, name, nameLength);
-    return 0;
+    return joinChecked(out, outSize, dir, separator, name, strlen(name), (size_t)-1);
 }
 
 size_t lastDirectoryEnd(const char *name) {
