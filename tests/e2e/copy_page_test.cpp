@@ -12,6 +12,7 @@
 
 #include "installer_run.h"
 #include "support/installed_system.h"
+#include "support/product_state.h"
 
 using driver::CopyAction;
 using driver::RunOptions;
@@ -65,30 +66,18 @@ struct Tree {
     std::vector<std::string> directories;
 };
 
-void readTree(const std::string &root, const std::string &relative, Tree *tree) {
-    WIN32_FIND_DATAA found;
-    std::string here = relative.empty() ? root : root + "\\" + relative;
-    HANDLE search = FindFirstFileA((here + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = relative.empty() ? name : relative + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree->directories.push_back(path);
-            readTree(root, path, tree);
-        } else {
+void readTree(const std::string &root, Tree *tree) {
+    for (const std::string &path : installed::listTree(root)) {
+        if (path.back() == '\\')
+            tree->directories.push_back(path.substr(0, path.size() - 1));
+        else
             readFile(root + "\\" + path, &tree->files[path]);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    }
 }
 
 Tree installedTree() {
     Tree tree;
-    readTree(INSTALL_DIR, "", &tree);
+    readTree(INSTALL_DIR, &tree);
     return tree;
 }
 
@@ -317,7 +306,7 @@ TEST_F(CopyPage, HappyPathInstallsEveryFileByteForByte) {
     std::string gallery = std::string(INSTALL_DIR) + "\\Gallerix";
     EXPECT_TRUE(isDirectory(gallery)) << "Gallerix is created";
     Tree galleryTree;
-    readTree(gallery, "", &galleryTree);
+    readTree(gallery, &galleryTree);
     EXPECT_TRUE(galleryTree.files.empty() && galleryTree.directories.empty())
         << "Gallerix is created empty";
     // Both temporary files were there while the page worked, the payload written whole before
