@@ -16,6 +16,12 @@
 #define PRODUCT_UNINSTALLER "uninstall.exe"
 #define PRODUCT_README "Readme.wri"
 
+// The shortcut files the installer makes in the program group (and, for the program, on the
+// desktop), which the uninstaller removes again.
+#define PROGRAM_LINK PRODUCT_NAME ".lnk"
+#define UNINSTALL_LINK "Uninstall.lnk"
+#define README_LINK "Readme.lnk"
+
 // The sample-pictures folder: created empty below installDir, not carried in the payload.
 #define SAMPLE_FOLDER_NAME "Gallerix"
 

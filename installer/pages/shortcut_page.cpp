@@ -45,7 +45,7 @@ static void registerProduct(const char *groupPath) {
 static void makeDesktopShortcut(void) {
     char desktop[SHELL_PATH_BUFFER] = {0};
     if (ReadShellFolder("Common Desktop", desktop, sizeof(desktop)))
-        makeShortcut(PRODUCT_PROGRAM, desktop, PRODUCT_NAME ".lnk", PRODUCT_NAME);
+        makeShortcut(PRODUCT_PROGRAM, desktop, PROGRAM_LINK, PRODUCT_NAME);
 }
 
 // Finish: desktop shortcut, group folder, the three group shortcuts, then groupFolder. A group
@@ -56,9 +56,9 @@ static void createShortcuts(HWND window, const char *groupPath) {
     if (groupPath[0] == '\0')
         return;
     MakeDirectory(groupPath);
-    makeShortcut(PRODUCT_PROGRAM, groupPath, PRODUCT_NAME ".lnk", PRODUCT_NAME);
-    makeShortcut(PRODUCT_UNINSTALLER, groupPath, "Uninstall.lnk", "Uninstall");
-    makeShortcut(PRODUCT_README, groupPath, "Readme.lnk", "Readme");
+    makeShortcut(PRODUCT_PROGRAM, groupPath, PROGRAM_LINK, PRODUCT_NAME);
+    makeShortcut(PRODUCT_UNINSTALLER, groupPath, UNINSTALL_LINK, "Uninstall");
+    makeShortcut(PRODUCT_README, groupPath, README_LINK, "Readme");
     lstrcpynA(setup.groupFolder, groupPath, PATH_BUFFER);
 }
 

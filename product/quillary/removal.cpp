@@ -24,8 +24,8 @@ static const struct {
     {UNINSTALL_KEY, PRODUCT_SUBKEY},
 };
 // The links the shortcut page makes in the program group.
-static const char *const GROUP_LINKS[] = {"Quillary.lnk", "Uninstall.lnk", "Readme.lnk"};
-static const char DESKTOP_LINK[] = "Quillary.lnk";
+static const char *const GROUP_LINKS[] = {PROGRAM_LINK, UNINSTALL_LINK, README_LINK};
+static const char DESKTOP_LINK[] = PROGRAM_LINK;
 // How often, and how far apart, a file held open by another program is tried again.
 static const int HELD_FILE_TRIES = 10;
 static const DWORD HELD_FILE_PAUSE_MS = 100;
