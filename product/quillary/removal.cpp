@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/file_removal.h"
 #include "common/paths.h"
 #include "common/product.h"
 #include "installed_files.h"
@@ -26,9 +27,6 @@ static const struct {
 // The links the shortcut page makes in the program group.
 static const char *const GROUP_LINKS[] = {PROGRAM_LINK, UNINSTALL_LINK, README_LINK};
 static const char DESKTOP_LINK[] = PROGRAM_LINK;
-// How often, and how far apart, a file held open by another program is tried again.
-static const int HELD_FILE_TRIES = 10;
-static const DWORD HELD_FILE_PAUSE_MS = 100;
 
 // Reads a string value of an HKEY_LOCAL_MACHINE key into out; 0 when a non-empty string fit.
 static int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize) {
@@ -66,36 +64,20 @@ int readInstallation(Installation *installation) {
     return 0;
 }
 
-static int isGone(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// Deletes one file; a file that is not there counts as removed. A file another program holds
-// open for a moment (the shell reading a link it was just given, a virus scanner) gets a few
-// more tries before it counts as not removed.
+// Deletes one file; a file that is not there counts as removed, one held open for a moment by
+// another program is tried again before it counts as not removed.
 static void removeFile(const char *dir, const char *name, RemovalReport *report) {
     char path[RECORD_PATH_BUFFER];
     if (joinGroupPath(path, sizeof(path), dir, name) != 0)
         return;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    for (int attempt = 0;; attempt++) {
-        if (DeleteFileA(path) || isGone(GetLastError()))
-            return;
-        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == HELD_FILE_TRIES)
-            break;
-        Sleep(HELD_FILE_PAUSE_MS);
-    }
-    reportFailed(report, path);
+    if (removeFileRetrying(path) != 0)
+        reportFailed(report, path);
 }
 
 // Removes a folder when it is empty; one that holds other files is noted as kept.
 static void removeFolder(const char *path, RemovalReport *report) {
-    if (RemoveDirectoryA(path))
-        return;
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    reportKept(report, path);
+    if (removeEmptyFolder(path) != 0)
+        reportKept(report, path);
 }
 
 static void removeFolderBelow(const char *dir, const char *name, RemovalReport *report) {
