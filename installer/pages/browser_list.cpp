@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "common/common_controls.h"
 #include "common/setup_state.h"
 #include "pages/browser_moves.h"
 #include "pages/pages.h"
@@ -55,14 +56,13 @@ BOOL readListItemText(HWND list, int position, char *text, int size) {
 // Appends icon id from the installer's resources to images; its position there, or -1.
 static int appendIcon(HIMAGELIST images, int id) {
     HICON icon = LoadIconA(setup.instance, MAKEINTRESOURCEA(id));
-    return ImageList_ReplaceIcon(images, -1, icon);
+    return commonImageListReplaceIcon(images, -1, icon);
 }
 
-// The image-list calls here bind the installer to the common controls library, which registers
-// the list view class (SysListView32) when it is loaded at start, before any browser opens; no
-// initialisation call is needed.
+// The common controls library, loaded at start before any browser opens, registers the list view
+// class (SysListView32) as it loads; no initialisation call is needed.
 void attachBrowserImages(HWND list) {
-    HIMAGELIST images = ImageList_Create(16, 16, ILC_MASK, 3, 0);
+    HIMAGELIST images = commonImageListCreate(16, 16, ILC_MASK, 3, 0);
     setup.folderImage = appendIcon(images, IDI_FOLDER);
     setup.upImage = appendIcon(images, IDI_UP);
     setup.newFolderImage = appendIcon(images, IDI_NEW_FOLDER);
