@@ -33,3 +33,8 @@ unsigned int freeKilobytes(unsigned long sectorsPerCluster, unsigned long bytesP
 // parent of the destination. Returns 1 and leaves out empty when windowsDir is empty or out is
 // too small, 0 on success.
 int programFilesOn(char *out, size_t outSize, const char *windowsDir);
+
+// Nonzero when name is one valid folder name: not empty, no separator, and nothing the archive
+// entry-name rule refuses (the characters \ / : * ? " < > |, control characters, "." or "..",
+// a trailing blank or dot, a device name with or without an extension).
+int isFolderName(const char *name);

@@ -7,6 +7,7 @@
 
 #include "common/setup_state.h"
 #include "pages/browser_moves.h"
+#include "pages/destination_rules.h"
 #include "pages/pages.h"
 #include "resources/resource.h"
 #include "shell/message_table.h"
@@ -14,6 +15,10 @@
 static const char SPACE_LABEL_FORMAT[] = " Available: %lu KB, Required: %d KB";
 static const char NO_NAME_WARNING[] = "You forget to select a directory";
 static const char NO_NAME_CAPTION[] = "Warning";
+static const char BAD_NAME_WARNING[] =
+    "A folder name cannot contain any of the characters \\ / : * ? \" < > |, cannot be \".\" or "
+    "\"..\", cannot end with a blank or a dot, and cannot be a device name such as CON, AUX or "
+    "LPT1.";
 
 // The simple beep of a refused name or move.
 static const UINT SIMPLE_BEEP = 0xFFFFFFFF;
@@ -24,6 +29,9 @@ static HWND directoryList;
 static HWND driveBox;
 // Set while the name handler writes the field itself, so that write is not taken for typing.
 static int nameFieldGuard;
+// The last folder name OK accepted (the product's when the browser opens): what the destination
+// keeps when the field holds a name that is not a folder name.
+static char lastValidName[FOLDER_NAME_MAX + 1];
 
 // Writes the free space of the chosen drive and the space needed into label 103.
 static void showSpaceLabel(HWND window) {
@@ -49,6 +57,7 @@ static INT_PTR DirectoryBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
     // The name goes back to the product's before the list is built, so the folder-name item and
     // field 102 show the name the field holds.
     lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
+    lstrcpynA(lastValidName, PRODUCT_NAME, sizeof(lastValidName));
     listBaseDir(window);
     SetWindowTextA(nameField, PRODUCT_NAME);
     return TRUE;
@@ -117,10 +126,21 @@ static INT_PTR DirectoryBrowserNameUpdate(HWND, UINT, UINT notificationCode, LPA
     return 1;
 }
 
+// A name that is not one folder name ("..", "CON", "a:b", a trailing blank) would put the
+// product somewhere else than the destination shows: the destination keeps its last valid name.
+static int keepLastValidName() {
+    if (setup.folderName[0] == '\0' || isFolderName(setup.folderName))
+        return 0;
+    lstrcpynA(setup.folderName, lastValidName, PATH_BUFFER);
+    return 1;
+}
+
 // OK checks the name and the free space before it closes; Cancel closes at once. Neither
-// restores anything: the drive, directory and name moved to stay in SetupState.
+// restores anything but a name that is not a folder name: the drive, directory and name moved to
+// stay in SetupState.
 static INT_PTR DirectoryBrowserCommand(HWND window, UINT commandId, UINT, LPARAM) {
     if (commandId == IDCANCEL) {
+        keepLastValidName();
         EndDialog(window, 0);
         return TRUE;
     }
@@ -130,6 +150,12 @@ static INT_PTR DirectoryBrowserCommand(HWND window, UINT commandId, UINT, LPARAM
         SetFocus(nameField);
         return TRUE;
     }
+    if (keepLastValidName()) {
+        MessageBoxA(window, BAD_NAME_WARNING, NO_NAME_CAPTION, MB_ICONEXCLAMATION | MB_OK);
+        SetFocus(nameField);
+        return TRUE;
+    }
+    lstrcpynA(lastValidName, setup.folderName, sizeof(lastValidName));
     if (setup.freeKB < (unsigned int)REQUIRED_KB) {
         // No caption of its own: the platform's default. Yes and No both keep the dialog.
         MessageBoxA(window, LOW_SPACE_WARNING, NULL, MB_ICONHAND | MB_YESNO);

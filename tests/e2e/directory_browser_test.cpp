@@ -28,6 +28,10 @@ const char LOW_SPACE_WARNING[] =
     "You do not have enough Free disk space on this drive for installation. Change the drive or "
     "remove some other program-s to free more disk space.";
 const char SUCCESS_TEXT[] = "Quillary was successfully installed";
+const char BAD_NAME_WARNING[] =
+    "A folder name cannot contain any of the characters \\ / : * ? \" < > |, cannot be \".\" or "
+    "\"..\", cannot end with a blank or a dot, and cannot be a device name such as CON, AUX or "
+    "LPT1.";
 
 driver::WindowMatch directoryBrowser() {
     return driver::hasControls({IDOK, IDCANCEL, IDC_FOLDER_NAME, IDC_DRIVE_BOX, IDC_DIRECTORY_LIST,
@@ -349,6 +353,37 @@ TEST_F(DirectoryBrowser, NameFieldHoldsNinetyNineCharactersAndAnEmptyNameIsWarne
     again.press(IDCANCEL);
     again.waitUntilGone();
     expectDestination(page, base + "\\Quillary");
+    installer.kill();
+}
+
+// Names the system would read as another folder, a device or a stream are refused on OK; the
+// destination keeps the last name OK took, also when the browser is then cancelled.
+TEST_F(DirectoryBrowser, RefusesWhatIsNotOneFolderNameAndKeepsTheLastValidOne) {
+    Installer installer = startInstaller();
+    Window page = reachDestination(installer);
+    Window browser = openBrowser(installer, page);
+    browser.setText(IDC_FOLDER_NAME, "Quillary Apps");
+    browser.press(IDOK);
+    browser.waitUntilGone();
+    expectDestination(page, "C:\\Program files\\Quillary Apps");
+
+    browser = openBrowser(installer, page);
+    for (const char *name : {"..", "CON", "aux.txt", "a:b", "Quillary ", "Quillary.", "a\\b"}) {
+        browser.setText(IDC_FOLDER_NAME, name);
+        browser.press(IDOK);
+        MessageBox refusal = installer.waitForMessageBox();
+        EXPECT_EQ(refusal.text(), BAD_NAME_WARNING) << name;
+        EXPECT_EQ(refusal.caption(), "Warning");
+        refusal.answer(IDOK);
+        EXPECT_TRUE(browser.exists() && browser.visible()) << name;
+        expectFocusOn(browser, IDC_FOLDER_NAME);
+    }
+    // Cancel with a refused name in the field: the destination keeps the last valid name (the
+    // browser starts from the product's name each time it opens).
+    browser.press(IDCANCEL);
+    browser.waitUntilGone();
+    expectDestination(page, "C:\\Program files\\Quillary");
+    EXPECT_FALSE(driver::pathExists("C:\\Program files\\Quillary "));
     installer.kill();
 }
 

@@ -181,3 +181,12 @@ TEST(ProgramFilesOn, KeepsOnlyTheWindowsDriveLetter) {
     char tiny[8];
     EXPECT_EQ(programFilesOn(tiny, sizeof(tiny), "C:\\windows"), 1);
 }
+
+TEST(FolderName, TakesOneFolderNameAndRefusesWhatTheSystemWouldReadOtherwise) {
+    for (const char *name : {"Quillary", "My Apps", "Quillary 2.1", ".config", "caf\xE9"})
+        EXPECT_TRUE(isFolderName(name)) << "\"" << name << "\"";
+    for (const char *name :
+         {"", ".", "..", "CON", "aux.txt", "lpt0", "a:b", "Quillary ", "Quillary.", "a\\b", "\\x",
+          "a/b", "a*b", "a?b", "a\"b", "a<b", "a|b", "a\tb"})
+        EXPECT_FALSE(isFolderName(name)) << "\"" << name << "\"";
+}
