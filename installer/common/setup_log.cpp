@@ -41,11 +41,10 @@ void SetupLogError(const char *what, DWORD error) {
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
                                   error, 0, text, sizeof(text), NULL);
     // The system's texts end with a line break, which the log line does not want.
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                          text[length - 1] == ' '))
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
         text[--length] = '\0';
-    SetupLog("%s: %s (error %lu)", what, length > 0 ? text : "unknown error",
-             (unsigned long)error);
+    SetupLog("%s: %s (error %lu)", what, length > 0 ? text : "unknown error", (unsigned long)error);
 }
 
 void SetupLogClose() {

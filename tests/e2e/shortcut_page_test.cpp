@@ -210,7 +210,7 @@ TEST_F(ShortcutPage, CancelAnsweredNoWritesTheEntriesThenFinishWritesThemAgain) 
     EXPECT_EQ(question.buttons(), (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(installed::productEntries(), expected) << "written before the question";
     question.answer(IDNO);
-    EXPECT_TRUE(page.visible()) << "No keeps the page";
+    EXPECT_TRUE(driver::settled(page.handle()) && page.visible()) << "No keeps the page";
 
     // Removed here, so Finish must write every entry again, with the same values.
     installed::deleteProductEntries();

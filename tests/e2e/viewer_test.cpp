@@ -168,7 +168,8 @@ TEST_F(Viewer, ExplainsAFileItCannotShowAndKeepsRunning) {
         EXPECT_EQ(message.text(), "Quillary cannot show the file\n" + c.path + "\n\n" + c.reason);
         EXPECT_STREQ(driver::boxIconName(message.icon()), "error");
         message.answer(IDOK);
-        EXPECT_TRUE(IsWindow(window)) << "the viewer stays open after the message";
+        EXPECT_TRUE(driver::settled(window) && IsWindow(window))
+            << "the viewer stays open after the message";
         close(window);
     }
 }

@@ -66,6 +66,8 @@ TEST(EntryNames, EachKindOfNameIsRefusedForItsOwnReason) {
         {"COM1", ENTRY_NAME_DEVICE},
         {"com9.dat", ENTRY_NAME_DEVICE},
         {"LPT1", ENTRY_NAME_DEVICE},
+        {"COM0", ENTRY_NAME_DEVICE}, // port 0 is reserved as well
+        {"lpt0.txt", ENTRY_NAME_DEVICE},
         {"lpt9.x", ENTRY_NAME_DEVICE},
         {"COM\xB9", ENTRY_NAME_DEVICE}, // superscript one
         {"LPT\xB2.txt", ENTRY_NAME_DEVICE},

@@ -35,6 +35,11 @@ bool waitFor(const std::function<bool()> &condition, DWORD timeoutMs) {
     }
 }
 
+bool settled(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, timeoutMs, &result) != 0;
+}
+
 static std::string windowText(HWND hwnd) {
     char buffer[8192];
     DWORD_PTR length = 0;

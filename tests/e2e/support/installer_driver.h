@@ -157,6 +157,10 @@ class Installer {
 
 // Waits up to timeoutMs for `condition`, polling every 20 ms; returns whether it became true.
 bool waitFor(const std::function<bool()> &condition, DWORD timeoutMs);
+// Waits until the thread of window has handled everything it was given before this call (a sent
+// WM_NULL comes back): a check that an action did NOT close or hide something reads the state
+// only after this. False when the window is gone or does not answer in time.
+bool settled(HWND window, DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
 
 // A picture of the screen (or part of it): 32-bit pixels, top row first.
 struct Capture {
