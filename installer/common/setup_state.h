@@ -14,8 +14,8 @@ struct PagePicture {
 };
 
 enum {
-    DRIVE_TABLE_SIZE = 20, // entries of driveRoots
-    DRIVE_ROOT_SIZE = 5,   // "C:\" and its terminator, with room to spare
+    DRIVE_TABLE_SIZE = 20,           // entries of driveRoots
+    DRIVE_ROOT_SIZE = 5,             // "C:\" and its terminator, with room to spare
     TEMP_BUFFER = SHELL_PATH_BUFFER, // tempDir, as GetTempPathA is given it
     CLASS_NAME_BUFFER = 20
 };
@@ -51,6 +51,10 @@ struct SetupState {
     int upImage;
     int newFolderImage;
     int lastItemIndex;
+    // Set by /S: no window and no message box; every step runs with the interactive defaults.
+    int unattended;
+    // The process's exit code (SetupExitCode): 0 until a cancel or a failure says otherwise.
+    int exitCode;
 };
 
 extern SetupState setup;

@@ -2,6 +2,7 @@
 // Start-menu folder with its three shortcuts and, when asked, a desktop shortcut.
 #include <string.h>
 
+#include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/pages.h"
 #include "resources/resource.h"
@@ -29,7 +30,11 @@ static void makeShortcut(const char *target, const char *folder, const char *lin
     if (installedFile(targetPath, target) != 0 ||
         joinGroupPath(linkPath, PATH_BUFFER, folder, linkName) != 0)
         return;
-    CreateShortcut(targetPath, linkPath, description);
+    HRESULT status = CreateShortcut(targetPath, linkPath, description);
+    if (SUCCEEDED(status))
+        SetupLog("Shortcut %s -> %s", linkPath, targetPath);
+    else
+        SetupLogError(linkPath, (DWORD)status);
 }
 
 // The registry entries, written for Finish and for Cancel alike, every time either is pressed.
@@ -50,8 +55,8 @@ static void makeDesktopShortcut(void) {
 
 // Finish: desktop shortcut, group folder, the three group shortcuts, then groupFolder. A group
 // path too long for its buffer makes nothing and leaves groupFolder empty.
-static void createShortcuts(HWND window, const char *groupPath) {
-    if (IsDlgButtonChecked(window, IDC_DESKTOP_SHORTCUT) == BST_CHECKED)
+static void createShortcuts(int withDesktop, const char *groupPath) {
+    if (withDesktop)
         makeDesktopShortcut();
     if (groupPath[0] == '\0')
         return;
@@ -62,10 +67,21 @@ static void createShortcuts(HWND window, const char *groupPath) {
     lstrcpynA(setup.groupFolder, groupPath, PATH_BUFFER);
 }
 
-static INT_PTR ShortcutPageInit(HWND window, UINT, WPARAM, LPARAM) {
+void proposeProgramsDir(void) {
     memset(setup.programsDir, 0, sizeof(setup.programsDir));
     if (!ReadShellFolder("Common Programs", setup.programsDir, sizeof(setup.programsDir)))
         lstrcpynA(setup.programsDir, FALLBACK_PROGRAMS_DIR, PATH_BUFFER);
+}
+
+void finishShortcuts(int withDesktop) {
+    char groupPath[PATH_BUFFER];
+    joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
+    registerProduct(groupPath);
+    createShortcuts(withDesktop, groupPath);
+}
+
+static INT_PTR ShortcutPageInit(HWND window, UINT, WPARAM, LPARAM) {
+    proposeProgramsDir();
     // Until the first Browse the field shows the programs folder itself.
     SetDlgItemTextA(window, IDC_SHORTCUT_PATH, setup.programsDir);
     return TRUE;
@@ -84,14 +100,16 @@ static INT_PTR ShortcutPageBrowse(HWND window, UINT, UINT, LPARAM) {
 // Finish and Cancel. Field 101 is never read: the group path comes from programsDir alone, so
 // pressing the buttons again gives the same group.
 static INT_PTR ShortcutPageCommand(HWND window, UINT commandId, UINT, LPARAM) {
+    if (commandId == IDOK) {
+        finishShortcuts(IsDlgButtonChecked(window, IDC_DESKTOP_SHORTCUT) == BST_CHECKED);
+        EndDialog(window, 0);
+        return 0;
+    }
     char groupPath[PATH_BUFFER];
     joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
     registerProduct(groupPath);
-    if (commandId == IDOK) {
-        createShortcuts(window, groupPath);
-        EndDialog(window, 0);
-    } else if (MessageBoxA(window, CANCEL_SHORTCUTS_QUESTION, CONFIRMATION_CAPTION,
-                           MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    if (MessageBoxA(window, CANCEL_SHORTCUTS_QUESTION, CONFIRMATION_CAPTION,
+                    MB_YESNO | MB_ICONQUESTION) == IDYES) {
         EndDialog(window, 1);
     }
     return 0;

@@ -1,11 +1,14 @@
 // Copy page: writes the payload to the temporary directory, decompresses it and unpacks every
 // record below installDir, one record at a time, with a progress strip and a Cancel button that
 // is noticed between records. Its dialog result is copyFailed: 0 when every file was written.
+// The unattended installation runs the same copy with no page at all.
 #include <stdio.h>
 #include <string.h>
 
 #include "common/paths.h"
+#include "common/setup_log.h"
 #include "common/setup_state.h"
+#include "common/setup_switches.h"
 #include "pages/pages.h"
 #include "payload/archive_reader.h"
 #include "payload/decompress.h"
@@ -34,6 +37,8 @@ struct TempFiles {
 };
 
 static void setStatus(HWND page, const char *text, BOOL paintNow) {
+    if (page == NULL)
+        return;
     SetDlgItemTextA(page, IDC_COPY_STATUS, text);
     if (paintNow)
         UpdateWindow(GetDlgItem(page, IDC_COPY_STATUS));
@@ -60,17 +65,30 @@ static void nameTempFiles(TempFiles *files) {
                    strlen(ARCHIVE_FILE_NAME));
 }
 
+// A failure that ends the copy: logged (the step that failed has logged the system's reason),
+// and the run's exit code says "failed" unless the user had cancelled first (a cancel recorded
+// stays a cancel).
+static void copyFailure(const char *what) {
+    SetupLog("%s", what);
+    if (!setup.copyFailed)
+        setup.exitCode = EXIT_FAILED;
+    setup.copyFailed = 1;
+}
+
 // Creates path (an existing file is truncated) and writes size bytes in one write. Returns 0 when
 // every byte was written and the file closed cleanly. On a short write (a full disk) or a failed
 // close it removes the partial file and returns 1; 1 also when the file cannot be created.
 static int writeWholeFile(const char *path, const void *data, size_t size) {
     FILE *file = fopen(path, "wb");
-    if (file == NULL)
+    if (file == NULL) {
+        SetupLogError(path, GetLastError());
         return 1;
+    }
     size_t written = size > 0 ? fwrite(data, 1, size, file) : 0;
     int closed = fclose(file);
     if (written == size && closed == 0)
         return 0;
+    SetupLogError(path, GetLastError());
     DeleteFileA(path);
     return 1;
 }
@@ -155,7 +173,10 @@ static int extractRecord(HWND page, ArchiveReader *reader) {
         return 1;
     setStatus(page, outputPath, FALSE);
     ProgressBarStep();
-    return writeRecordFile(reader, outputPath, dataSize);
+    if (writeRecordFile(reader, outputPath, dataSize) != 0)
+        return 1;
+    SetupLog("File %s (%lu bytes)", outputPath, (unsigned long)dataSize);
+    return 0;
 }
 
 // Handles every message waiting for the thread, the page's keys through the dialog manager, and
@@ -163,6 +184,8 @@ static int extractRecord(HWND page, ArchiveReader *reader) {
 // window, was closed): that stops the copy like a cancel. A quit message belongs to the
 // process's own loop: it is posted again with its exit code, and the copy stops.
 static void pumpMessages(HWND page) {
+    if (page == NULL)
+        return;
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -185,14 +208,15 @@ static void pumpMessages(HWND page) {
 static void extractArchive(HWND page, const char *archivePath) {
     ArchiveReader reader;
     if (setup.copyFailed || archiveOpen(&reader, archivePath) != ARCHIVE_OK) {
-        MessageBoxA(page, DECOMPRESS_FAILED, NULL, MB_OK | MB_ICONERROR);
-        setup.copyFailed = 1;
+        if (page != NULL)
+            MessageBoxA(page, DECOMPRESS_FAILED, NULL, MB_OK | MB_ICONERROR);
+        copyFailure(DECOMPRESS_FAILED);
         return;
     }
     for (int index = 0; index < PAYLOAD_ENTRY_COUNT; index++) {
         // A failure only ever sets the flag: a cancel recorded meanwhile stays recorded.
         if (extractRecord(page, &reader) != 0)
-            setup.copyFailed = 1;
+            copyFailure("Copy stopped: a payload record could not be unpacked");
         if (!setup.copyFailed)
             pumpMessages(page);
         if (setup.copyFailed)
@@ -216,11 +240,13 @@ static INT_PTR CopyPageInit(HWND page, UINT, WPARAM, LPARAM) {
 }
 
 static INT_PTR CopyPageCancel(HWND, UINT, UINT, LPARAM) {
+    if (!setup.copyFailed)
+        SetupLog("Copy cancelled by the user");
     setup.copyFailed = 1;
     return 1;
 }
 
-static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
+int CopyPayload(HWND page) {
     TempFiles files = {};
     int noTempDir = chooseTempDir();
     setup.copyFailed = 0;
@@ -231,14 +257,18 @@ static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
     if (!noTempDir)
         nameTempFiles(&files);
     if (noTempDir || writePayload(files.gzipPath) != 0)
-        setup.copyFailed = 1;
+        copyFailure("Copy stopped: setup files could not be written to the temporary folder");
     if (!setup.copyFailed && decompressPayload(page, &files) != 0)
-        setup.copyFailed = 1;
+        copyFailure("Copy stopped: setup files could not be decompressed");
     extractArchive(page, files.archivePath);
 
     deleteTempFiles(page, &files);
     ProgressBarDone();
-    EndDialog(page, setup.copyFailed);
+    return setup.copyFailed;
+}
+
+static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
+    EndDialog(page, CopyPayload(page));
     return 0;
 }
 

@@ -6,6 +6,9 @@
 
 #include <string.h>
 
+#include "common/setup_log.h"
+#include "common/setup_state.h"
+
 // One message of this file: the longest holds a 512-character path and zlib's text.
 static char gzipMessage[1025];
 
@@ -14,7 +17,12 @@ static char gzipMessage[1025];
 // write, out of the installer. Returns zlib's result (Z_OK, or Z_BUF_ERROR for a cut-short file).
 static int closeGzipInput(gzFile input) { return gzclose_r(input); }
 
-static void showGzipMessage() { MessageBoxA(NULL, gzipMessage, NULL, MB_OK); }
+// Every message goes to the log; a message box only when someone is there to read it.
+static void showGzipMessage() {
+    SetupLog("%s", gzipMessage);
+    if (!setup.unattended)
+        MessageBoxA(NULL, gzipMessage, NULL, MB_OK);
+}
 
 void ReportGzipError(const char *description) {
     wsprintfA(gzipMessage, "%s: %s\n", GZIP_ERROR_NAME, description);

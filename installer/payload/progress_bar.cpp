@@ -13,6 +13,9 @@ static const COLORREF TEXT_COLOUR = RGB(255, 255, 255);
 
 void ProgressBarInit(HWND window, int total) {
     memset(&progressBar, 0, sizeof(progressBar));
+    // Without a control (an unattended copy) the strip draws nothing: GetDC(NULL) is the screen.
+    if (window == NULL)
+        return;
     progressBar.window = window;
     GetClientRect(window, &progressBar.filledRect);
     progressBar.restRect = progressBar.filledRect;
@@ -28,6 +31,8 @@ void ProgressBarInit(HWND window, int total) {
 
 void ProgressBarStep() {
     ProgressBarState *bar = &progressBar;
+    if (bar->dc == NULL)
+        return;
     const char *text = bar->counter.text;
     if (progressCounterStep(&bar->counter))
         GetTextExtentPoint32A(bar->dc, text, lstrlenA(text), &bar->textSize);
@@ -45,6 +50,8 @@ void ProgressBarStep() {
 }
 
 void ProgressBarDone() {
+    if (progressBar.window == NULL)
+        return;
     ReleaseDC(progressBar.window, progressBar.dc);
     progressBar.dc = NULL;
     if (progressBar.fillBrush != NULL)

@@ -1,28 +1,60 @@
-// Process entry: restricts the DLL search, registers the main window class, creates the window
-// and runs the one message loop of the process. The command line and the show command are
-// ignored.
+// Process entry: restricts the DLL search, reads the switches, then either installs unattended
+// or registers the main window class, creates the window and runs the one message loop of the
+// process. The process's exit code says how the installation ended (0 installed, 1 cancelled,
+// 2 failed).
 #include <windows.h>
 
 #include "common/common_controls.h"
 #include "common/dll_search.h"
+#include "common/setup_log.h"
 #include "common/setup_state.h"
+#include "common/setup_switches.h"
+#include "product_version.h"
 #include "resources/resource.h"
 #include "shell/main_window.h"
+#include "shell/unattended.h"
 
 static const char COMMON_CONTROLS_MISSING[] =
     "Setup cannot start: the system's common controls library (comctl32.dll) could not be "
     "loaded.";
+static const char SWITCHES_HELP[] =
+    "Quillary Setup switches:\n\n"
+    "/S\tInstall unattended: no window, no message.\n"
+    "/D=<folder>\tThe destination folder (with /S only). Last on the line,\n"
+    "\twithout quotes, blanks included: /S /D=C:\\Apps\\Quillary Test\n"
+    "/LOG=<file>\tWrite a log of the installation to the file\n"
+    "\t(in quotes when it has blanks).\n"
+    "/?\tShow this message.\n\n"
+    "Exit codes:\n"
+    "0\tInstalled.\n"
+    "1\tCancelled by the user.\n"
+    "2\tFailed (damaged setup files, a file not written, not enough\n"
+    "\tfree space, or an unusable /D= folder).";
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // Before anything that may load a library: the installer runs as administrator, usually from
-    // a Downloads folder any program can write to.
-    RestrictDllSearch();
+// Opens the log asked for and names the run in it; a log that cannot be made is left out.
+static void startLog(const SetupSwitches *switches, const char *commandLine) {
+    if (switches->logPath[0] == '\0' || SetupLogOpen(switches->logPath) != 0)
+        return;
+    SetupLog("%s %s", SETUP_TITLE, PRODUCT_VERSION_TEXT);
+    SetupLog("Command line: %s", commandLine);
+    SetupLog("Mode: %s", switches->unattended ? "unattended" : "interactive");
+}
+
+static int endLog(int exitCode) {
+    SetupLog("Exit code %d", exitCode);
+    SetupLogClose();
+    return exitCode;
+}
+
+// The interactive installation: the main window and the wizard it runs. Its exit code is the
+// one the wizard recorded, whatever the quit message carries.
+static int runInteractive(HINSTANCE instance) {
     if (LoadCommonControls() != 0) {
+        SetupLog("%s", COMMON_CONTROLS_MISSING);
         MessageBoxA(NULL, COMMON_CONTROLS_MISSING, SETUP_CAPTION, MB_OK | MB_ICONERROR);
-        return 2;
+        return EXIT_FAILED;
     }
     LoadStringA(instance, IDS_CLASS_NAME, setup.className, sizeof(setup.className));
-    setup.instance = instance;
 
     WNDCLASSA windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -36,12 +68,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.lpszMenuName = setup.className;
     windowClass.lpszClassName = setup.className;
     if (!RegisterClassA(&windowClass) && !RegisterClassA(&windowClass))
-        return 0;
+        return EXIT_FAILED;
 
     setup.mainWindow = CreateWindowExA(0, setup.className, setup.className, WS_POPUP | WS_VISIBLE,
                                        0, 0, 0, 0, NULL, NULL, instance, NULL);
     if (!setup.mainWindow)
-        return 0;
+        return EXIT_FAILED;
     UpdateWindow(setup.mainWindow);
 
     HACCEL accelerators = LoadAcceleratorsA(instance, setup.className);
@@ -52,5 +84,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             DispatchMessageA(&msg);
         }
     }
-    return (int)msg.wParam;
+    return setup.exitCode;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything that may load a library: the installer runs as administrator, usually from
+    // a Downloads folder any program can write to.
+    RestrictDllSearch();
+    setup.instance = instance;
+
+    SetupSwitches switches;
+    parseSetupSwitches(commandLine, &switches);
+    startLog(&switches, commandLine);
+    if (switches.unattended)
+        return endLog(RunUnattended(&switches));
+    if (switches.help) {
+        // Only the list was asked for: nothing failed.
+        MessageBoxA(NULL, SWITCHES_HELP, SETUP_CAPTION, MB_OK | MB_ICONINFORMATION);
+        return endLog(0);
+    }
+    return endLog(runInteractive(instance));
 }

@@ -3,7 +3,9 @@
 
 #include <shellapi.h>
 
+#include "common/setup_log.h"
 #include "common/setup_state.h"
+#include "common/setup_switches.h"
 #include "pages/pages.h"
 
 const char CANCEL_MESSAGE[] =
@@ -28,16 +30,23 @@ static void showSuccess(HWND window) {
         ShellExecuteA(NULL, NULL, setup.groupFolder, NULL, NULL, SW_SHOWNA);
 }
 
+// The exit code tells whoever started the installer how it ended: installed, cancelled, or
+// failed (the copy sets that itself). The messages the user sees do not change with it.
 INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
     if (runPage(window, "IDD_AGREEMENT", AgreementPageProc) == 0 &&
         runPage(window, "IDD_DIR", DestinationPageProc) == 0 &&
         runPage(window, "IDD_COPY", CopyPageProc) == 0) {
         // The shortcut page's result does not matter: the product's files are in place.
         runPage(window, "IDD_SHORTCUT", ShortcutPageProc);
+        setup.exitCode = EXIT_INSTALLED;
         if (IsWindow(window))
             showSuccess(window);
-    } else if (IsWindow(window)) {
-        MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    } else {
+        if (setup.exitCode != EXIT_FAILED)
+            setup.exitCode = EXIT_CANCELLED;
+        SetupLog(setup.exitCode == EXIT_FAILED ? "Installation failed" : "Cancelled by the user");
+        if (IsWindow(window))
+            MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
     }
     DestroyWindow(window);
     return 0;

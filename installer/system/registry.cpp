@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "payload_config.h"
 #include "system/registry_entries.h"
@@ -14,7 +15,16 @@ static const REGSAM ACCESS_ALL = 0xF003F;        // KEY_ALL_ACCESS
 
 // Stores text as REG_SZ with its terminating zero.
 static void writeString(HKEY key, const char *name, const char *text) {
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    LONG status = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    if (status == ERROR_SUCCESS)
+        SetupLog("  value %s = \"%s\"", name[0] != '\0' ? name : "(Default)", text);
+    else
+        SetupLogError(name, (DWORD)status);
+}
+
+// Logs the key whose values follow in the log.
+static void logKey(const char *parentPath, const char *subkey) {
+    SetupLog("Registry key HKEY_LOCAL_MACHINE\\%s%s%s", parentPath, subkey[0] ? "\\" : "", subkey);
 }
 
 // Writes each value that fits; a refused value is left out, the others still go in.
@@ -43,11 +53,13 @@ static void writeProductEntry(const char *parentPath, const char *subkey,
         return;
     HKEY entry;
     if (createKey(parent, subkey, &entry) == ERROR_SUCCESS) {
+        logKey(parentPath, subkey);
         writeValues(entry, values, count);
         for (int i = 0; i < numberCount; i++) {
             DWORD number = (DWORD)numbers[i].value;
-            RegSetValueExA(entry, numbers[i].name, 0, REG_DWORD, (const BYTE *)&number,
-                           sizeof(number));
+            if (RegSetValueExA(entry, numbers[i].name, 0, REG_DWORD, (const BYTE *)&number,
+                               sizeof(number)) == ERROR_SUCCESS)
+                SetupLog("  value %s = %lu", numbers[i].name, (unsigned long)number);
         }
         RegCloseKey(entry);
     }
@@ -96,9 +108,11 @@ void RegisterDocumentType(void) {
     HKEY classKey;
     if (createKey(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS_KEY, &classKey) != ERROR_SUCCESS)
         return;
+    logKey(DOCUMENT_CLASS_KEY, "");
     writeValues(classKey, &classValue, 1);
     HKEY iconKey;
     if (createKey(classKey, DOCUMENT_ICON_SUBKEY, &iconKey) == ERROR_SUCCESS) {
+        logKey(DOCUMENT_CLASS_KEY, DOCUMENT_ICON_SUBKEY);
         writeValues(iconKey, &iconValue, 1);
         RegCloseKey(iconKey);
     }
@@ -115,8 +129,10 @@ void RegisterDocumentType(void) {
             RegCloseKey(last);
         last = next;
     }
-    if (status == ERROR_SUCCESS)
+    if (status == ERROR_SUCCESS) {
+        logKey(DOCUMENT_CLASS_KEY, "shell\\open\\command");
         writeValues(last, &commandValue, 1);
+    }
     if (last != classKey)
         RegCloseKey(last);
     RegCloseKey(classKey);

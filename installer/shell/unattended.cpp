@@ -1,0 +1,98 @@
+// Unattended installation: the four pages' work in their order, each with the answer a user who
+// accepts every default gives, and nothing shown on the screen.
+#include "shell/unattended.h"
+
+#include <string.h>
+
+#include "common/setup_log.h"
+#include "common/setup_state.h"
+#include "pages/destination_rules.h"
+#include "pages/pages.h"
+
+enum {
+    // The longest /D= path taken: the payload's record names (up to about 30 characters) must
+    // still fit below it within the system's 260-character path limit.
+    DESTINATION_MAX_LENGTH = SHELL_PATH_BUFFER - 1 - 64,
+};
+
+static const char *const DESTINATION_PROBLEMS[] = {
+    "",
+    "no destination folder after /D=",
+    "not a full local path (a drive letter, a colon and a backslash)",
+    "a drive root is not a folder to install into",
+    "a part of the path is not a valid folder name",
+    "the path is too long",
+};
+
+// Creates path with every missing parent. Returns 0 when it is a folder afterwards.
+static int makeDirectoryWithParents(const char *path) {
+    char partial[PATH_BUFFER];
+    size_t length = strlen(path);
+    for (size_t i = 3; i <= length; i++) {
+        if (path[i] != '\\' && path[i] != '\0')
+            continue;
+        memcpy(partial, path, i);
+        partial[i] = '\0';
+        MakeDirectory(partial);
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The /D= folder: checked, then its drive looked up in the drive table and measured. Returns 0
+// when installDir holds it and freeKB its drive's free space.
+static int takeDestinationSwitch(const char *path) {
+    DestinationProblem problem = destinationProblem(path, DESTINATION_MAX_LENGTH);
+    if (problem != DESTINATION_OK) {
+        SetupLog("Destination \"%s\" refused: %s", path, DESTINATION_PROBLEMS[problem]);
+        return 1;
+    }
+    int drive = findDrive(&setup.driveRoots[0][0], setup.driveCount, DRIVE_ROOT_SIZE, path[0]);
+    if (drive < 0) {
+        SetupLog("Destination \"%s\" refused: there is no drive %c:", path, path[0]);
+        return 1;
+    }
+    setup.selectedDrive = drive;
+    updateFreeSpace(drive);
+    lstrcpynA(setup.installDir, path, PATH_BUFFER);
+    return 0;
+}
+
+// The destination page's work: the folder, the free-space rule, the folder made (an existing
+// one is used, as a user answering Yes to the page's question would). 0 when the copy may start.
+static int prepareDestination(const SetupSwitches *switches) {
+    chooseDefaultDestination();
+    lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
+    if (switches->hasDestination) {
+        if (takeDestinationSwitch(switches->destination) != 0)
+            return 1;
+    } else if (joinDestination(setup.installDir, PATH_BUFFER, setup.baseDir, setup.folderName) !=
+               0) {
+        SetupLog("The default destination does not fit the path buffers");
+        return 1;
+    }
+    SetupLog("Destination %s: %lu KB free, %d KB required", setup.installDir,
+             (unsigned long)setup.freeKB, REQUIRED_KB);
+    if (setup.freeKB < (unsigned int)REQUIRED_KB) {
+        SetupLog("Not enough free space on the destination drive");
+        return 1;
+    }
+    if (makeDirectoryWithParents(setup.installDir) != 0) {
+        SetupLogError(setup.installDir, GetLastError());
+        return 1;
+    }
+    return 0;
+}
+
+int RunUnattended(const SetupSwitches *switches) {
+    setup.unattended = 1;
+    // The copy falls back on the start directory when the system names no temporary folder.
+    GetCurrentDirectoryA(PATH_MAX_LENGTH, setup.startDir);
+    if (prepareDestination(switches) != 0)
+        return EXIT_FAILED;
+    if (CopyPayload(NULL) != 0)
+        return EXIT_FAILED;
+    proposeProgramsDir();
+    finishShortcuts(0);
+    return EXIT_INSTALLED;
+}
