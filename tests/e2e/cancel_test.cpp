@@ -1,5 +1,5 @@
 // The cancel road end to end: the user backs out on the first page, confirms, reads the closing
-// message and the installer ends with 0. Also the driving library's own checks: keys reach the
+// message and the installer ends with exit code 1. Also the driving library's own checks: keys reach the
 // dialogs, icons are told apart, the screen reads back what a window painted.
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ static const char CANCEL_QUESTION[] = "Are you sure you want to cancel the setup
 static const char CANCEL_MESSAGE[] =
     "Setup was canceled. Any notes or errors you can send on my email: setup@quillary.example";
 
-// The closing message every cancel ends with: exclamation icon, one OK, then exit code 0.
+// The closing message every cancel ends with: exclamation icon, one OK, then exit code 1.
 static void expectCancelMessageAndExit(Installer &app, bool answerWithEnter) {
     MessageBox box = app.waitForMessageBox();
     EXPECT_EQ(box.caption(), CAPTION);
@@ -30,7 +30,7 @@ static void expectCancelMessageAndExit(Installer &app, bool answerWithEnter) {
     } else {
         box.answer(IDOK);
     }
-    EXPECT_EQ(app.waitForExit(), 0u);
+    EXPECT_EQ(app.waitForExit(), 1u);
 }
 
 TEST(Cancel, CancelOnTheAgreementPageConfirmedEndsWithTheCancelMessage) {

@@ -209,16 +209,17 @@ std::string messageList(const RunRecord &run) {
     return out.empty() ? "(no messages)" : out;
 }
 
-// The run went through the pages and ended with the cancel message only. That the copy page ran
+// The run went through the pages and ended with the cancel message only, and with the exit
+// code of a failure (2) or, for the user's own cancel, 1. That the copy page ran
 // is shown by what each caller checks it left (a file, its message): a page that fails at its
 // second record is up for a few milliseconds, too short to be sure to see it from outside.
-void expectFailedCopy(const RunRecord &run) {
+void expectFailedCopy(const RunRecord &run, DWORD exitCode = 2) {
     EXPECT_EQ(run.failure, "");
     EXPECT_TRUE(run.sawDestination);
     EXPECT_TRUE(sawMessage(run, CANCEL_START)) << messageList(run);
     EXPECT_FALSE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
     EXPECT_EQ(run.pagesAfterCopy, 0) << "no page may follow a failed copy";
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, exitCode);
     expectTempFilesGone();
 }
 
@@ -365,7 +366,7 @@ TEST_F(CopyPage, UnwritableTemporaryDirectoryShowsTheMessageAndInstallsNothing) 
 
 // The main window closed while the files are written ("End task" sends WM_CLOSE; command 300 is
 // the window's own exit): the copy stops between two whole files, the temporary files go, no
-// further page or message comes, and the process ends with exit code 0.
+// further page or message comes, and the process ends with exit code 1, a cancel.
 TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
     struct {
         const char *how;
@@ -381,7 +382,7 @@ TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
         RunRecord run = driver::runInstaller(environment("QUILLARY_INSTALLER"), options);
         EXPECT_EQ(run.failure, "");
         EXPECT_TRUE(run.acted) << "the page was not seen working on the files";
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 1u);
         EXPECT_TRUE(run.messages.empty()) << messageList(run);
         EXPECT_EQ(run.pagesAfterCopy, 0);
         expectTempFilesGone();
@@ -401,7 +402,7 @@ TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
         SCOPED_TRACE(c.how);
         driver::removeTree(INSTALL_DIR);
         RunRecord run = install(c.action);
-        expectFailedCopy(run);
+        expectFailedCopy(run, 1);
         Tree tree = installedTree();
         int written = expectInstalledFilesWhole(tree);
         EXPECT_GE(written, 1) << "the first record is written before the cancel is noticed";
@@ -579,4 +580,97 @@ TEST_F(CopyPageOnSmallC, DiskFullOnTheDestinationFailsTheCopy) {
     int written = expectInstalledFilesWhole(tree);
     EXPECT_GT(written, 0);
     EXPECT_LT(written, RECORD_COUNT);
+}
+
+namespace {
+
+// Unattended (/S): the interactive defaults with no window at all; the caller learns the outcome
+// from the exit code and, when asked, the log.
+const char UNATTENDED_DIR[] = "C:\\Apps\\Quillary Test";
+
+RunRecord installUnattended(const std::string &arguments) {
+    RunOptions options;
+    options.arguments = arguments;
+    return driver::runInstaller(environment("QUILLARY_INSTALLER"), options);
+}
+
+std::string lines(const std::vector<std::string> &texts) {
+    std::string out;
+    for (const std::string &text : texts)
+        out += text + "\n";
+    return out;
+}
+
+// The three group links, each pointing at its file in installDir.
+void expectGroupLinksInto(const std::string &group, const std::string &installDir) {
+    for (const char *name : {"Quillary.lnk", "Uninstall.lnk", "Readme.lnk"}) {
+        installed::Link link = installed::readLink(group + "\\" + name);
+        EXPECT_TRUE(link.loaded) << name;
+        EXPECT_EQ(lower(link.target.substr(0, installDir.size() + 1)), lower(installDir + "\\"))
+            << name << " -> " << link.target;
+    }
+}
+
+class Unattended : public CopyPage {
+  protected:
+    void TearDown() override {
+        CopyPage::TearDown();
+        driver::removeTree("C:\\Apps");
+    }
+};
+
+} // namespace
+
+TEST_F(Unattended, InstallsTheDefaultsShowingNothingAndLogsEveryFileAndValue) {
+    std::string log = std::string(SCRATCH_DIR) + "\\setup log.txt";
+    RunRecord run = installUnattended("/S \"/LOG=" + log + "\"");
+    EXPECT_EQ(run.failure, "");
+    EXPECT_TRUE(run.windowsSeen.empty()) << lines(run.windowsSeen);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(expectInstalledFilesWhole(installedTree()), RECORD_COUNT);
+    std::string group = installed::shellFolder("Common Programs") + "\\Quillary";
+    std::string entries = installed::expectedEntries(INSTALL_DIR, group);
+    EXPECT_EQ(installed::productEntries(), entries);
+    EXPECT_EQ(installed::folderEntries(group).size(), 3u);
+    expectGroupLinksInto(group, INSTALL_DIR);
+    EXPECT_FALSE(exists(installed::shellFolder("Common Desktop") + "\\Quillary.lnk"));
+    EXPECT_FALSE(driver::waitFor([] { return !installed::shellWindows().empty(); }, 1000))
+        << "a shell window opened";
+
+    std::string text;
+    ASSERT_TRUE(readFile(log, &text)) << log;
+    for (const std::string &name : product().names)
+        EXPECT_NE(text.find(std::string(INSTALL_DIR) + "\\" + name + " ("), std::string::npos)
+            << name;
+    // Every value's data, as the registry holds it ("key [name] = data" lines).
+    size_t at = 0;
+    for (size_t end; (end = entries.find('\n', at)) != std::string::npos; at = end + 1) {
+        std::string line = entries.substr(at, end - at);
+        std::string data = line.substr(line.find(" = ") + 3);
+        EXPECT_TRUE(text.find(" = \"" + data + "\"\r\n") != std::string::npos ||
+                    text.find(" = " + data + "\r\n") != std::string::npos)
+            << line;
+    }
+    EXPECT_NE(text.find("Exit code 0"), std::string::npos) << text;
+}
+
+TEST_F(Unattended, InstallsIntoTheFolderGivenAndFailsOnAnUnusableOne) {
+    RunRecord run = installUnattended("/S /D=" + std::string(UNATTENDED_DIR));
+    EXPECT_TRUE(run.windowsSeen.empty()) << lines(run.windowsSeen);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(installed::countFiles(UNATTENDED_DIR), RECORD_COUNT);
+    EXPECT_EQ(installed::registryText(installed::UNINSTALL_ENTRY, "Progdir"), UNATTENDED_DIR);
+    expectGroupLinksInto(installed::shellFolder("Common Programs") + "\\Quillary", UNATTENDED_DIR);
+    installed::deleteProductEntries();
+
+    // No such drive: failed, nothing shown, nothing written; the log says why and the code.
+    std::string log = std::string(SCRATCH_DIR) + "\\refused.log";
+    RunRecord refused = installUnattended("/LOG=" + log + " /S /D=Q:\\Nowhere");
+    EXPECT_TRUE(refused.windowsSeen.empty()) << lines(refused.windowsSeen);
+    EXPECT_EQ(refused.exitCode, 2u);
+    EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
+    std::string text;
+    ASSERT_TRUE(readFile(log, &text)) << log;
+    EXPECT_NE(text.find("Destination \"Q:\\Nowhere\" refused"), std::string::npos) << text;
+    EXPECT_NE(text.find("Exit code 2"), std::string::npos) << text;
 }

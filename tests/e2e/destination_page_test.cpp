@@ -171,6 +171,14 @@ TEST_F(SmallDrive, LessThanTheRequiredSpaceRefusesNextWhicheverButtonIsPressed) 
     installer.kill();
 }
 
+// Unattended, the same rule: exit code 2 (failed), no window, and no folder made.
+TEST_F(SmallDrive, LessThanTheRequiredSpaceUnattendedFailsAndWritesNothing) {
+    ASSERT_NO_FATAL_FAILURE(expectSmallC("3694592", 3694592));
+    Installer installer = Installer::start(driver::environment("QUILLARY_INSTALLER"), "", "/S");
+    EXPECT_EQ(installer.waitForExit(20000), 2u);
+    EXPECT_FALSE(isDirectory(INSTALL_DIR));
+}
+
 // 4 GiB and one page free: a free-space product formed in 32 bits would see 4 KB and refuse.
 TEST_F(SmallDrive, FreeSpaceAboveFourGibibytesCountsInFull) {
     ASSERT_NO_FATAL_FAILURE(expectSmallC("4294971392", 4294971392ULL));

@@ -123,18 +123,19 @@ TEST(BackdropOnOddScreen, ShowsTheDesktopCheckeredFromTheBottomRow) {
     expectCheckeredBackdrop();
 }
 
-TEST(MainWindow, CloseMessageEndsTheInstallerWithExitCodeZero) {
+// Closing the main window under the first page is the user backing out: exit code 1.
+TEST(MainWindow, CloseMessageEndsTheInstallerAsACancel) {
     Installer app = Installer::start(Installer::pathFromEnvironment());
     app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
     PostMessageA(mainWindow(app).handle(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(app.waitForExit(20000), 0u);
+    EXPECT_EQ(app.waitForExit(20000), 1u);
 }
 
-TEST(MainWindow, PostedExitCommandEndsTheInstallerWithExitCodeZero) {
+TEST(MainWindow, PostedExitCommandEndsTheInstallerAsACancel) {
     Installer app = Installer::start(Installer::pathFromEnvironment());
     app.waitForWindow(hasControl(AGREEMENT_TEXT), 20000);
     PostMessageA(mainWindow(app).handle(), WM_COMMAND, 300, 0);
-    EXPECT_EQ(app.waitForExit(20000), 0u);
+    EXPECT_EQ(app.waitForExit(20000), 1u);
 }
 
 // Run by ctest on an 8-bit screen: the backdrop is the desktop as captured, not darkened, and

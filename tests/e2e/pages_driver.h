@@ -60,13 +60,13 @@ inline void expectBox(const MessageBox &box, const std::string &text, BoxIcon ic
     EXPECT_EQ(box.buttons(), buttons);
 }
 
-// Answers the closing cancel message and expects the process to end with code 0.
+// Answers the closing cancel message and expects the process to end with code 1 (cancelled).
 inline void expectCancelEnding(const Installer &installer) {
     MessageBox closing = installer.waitForMessageBox();
     driver::waitFor([&] { return !closing.text().empty(); }, 5000);
     EXPECT_EQ(closing.text(), CANCEL_MESSAGE);
     closing.answer(IDOK);
-    EXPECT_EQ(installer.waitForExit(), 0u);
+    EXPECT_EQ(installer.waitForExit(), 1u);
 }
 
 // Free bytes of a drive as the system reports them, 0 when it cannot be asked.

@@ -375,10 +375,11 @@ std::string Installer::pathFromEnvironment() {
     return path;
 }
 
-Installer Installer::start(const std::string &path, const std::string &currentDir) {
+Installer Installer::start(const std::string &path, const std::string &currentDir,
+                           const std::string &arguments) {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         throw DriverError("cannot start " + path + ": no such file");
-    std::string commandLine = "\"" + path + "\"";
+    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(0);
     STARTUPINFOA startup;

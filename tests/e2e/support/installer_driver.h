@@ -120,8 +120,10 @@ bool looksLikeMessageBox(const Window &window);
 // The program under test, started with CreateProcess. The destructor ends it if it still runs.
 class Installer {
   public:
-    // Starts `path` (a Windows path), optionally in `currentDir`; throws when it cannot start.
-    static Installer start(const std::string &path, const std::string &currentDir = "");
+    // Starts `path` (a Windows path), optionally in `currentDir` and with `arguments` after its
+    // quoted name; throws when it cannot start.
+    static Installer start(const std::string &path, const std::string &currentDir = "",
+                           const std::string &arguments = "");
     // The installer under test: QUILLARY_INSTALLER from the environment.
     static std::string pathFromEnvironment();
 

@@ -208,7 +208,8 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
     if (options.watchTempFiles)
         watcher.reset(new TempFileWatcher(&record));
     double startedAt = seconds();
-    Installer installer = Installer::start(exe);
+    Installer installer = Installer::start(exe, "", options.arguments);
+    std::vector<HWND> windowsSeen;
     double deadline = seconds() + options.timeoutMs / 1000.0;
     double copyShown = 0;
     double lastSample = 0;
@@ -243,6 +244,14 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
             sampleMemory(installer.process(), &record, true);
         }
         for (const Window &w : installer.windows()) {
+            if (std::find(windowsSeen.begin(), windowsSeen.end(), w.handle()) ==
+                windowsSeen.end()) {
+                // The caption as the system keeps it: no message to a program that may be busy.
+                char caption[256] = "";
+                GetWindowTextA(w.handle(), caption, sizeof caption);
+                windowsSeen.push_back(w.handle());
+                record.windowsSeen.push_back(w.className() + " '" + caption + "'");
+            }
             // The pages are told by their controls alone, before anything asks the program
             // for a text: the copy page answers no message while it works on a file.
             if (w.className() != "#32770")

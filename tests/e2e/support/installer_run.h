@@ -46,6 +46,8 @@ struct RunOptions {
     bool watchStatus = false;
     // Watches the two temporary files from a thread of its own while the installer runs.
     bool watchTempFiles = false;
+    // The installer's command line after its name ("/S /LOG=...").
+    std::string arguments;
 };
 
 struct RunRecord {
@@ -69,6 +71,9 @@ struct RunRecord {
     // (Wine keeps no peak of it).
     SIZE_T peakWorkingSet = 0;
     SIZE_T peakPrivateBytes = 0;
+    // Every visible top-level window of the installer's process seen while it ran, as class and
+    // caption, once each (an unattended run must show none).
+    std::vector<std::string> windowsSeen;
     DWORD exitCode = STILL_ACTIVE;
     std::string failure; // what was awaited and not seen; empty when the run went through
 };
