@@ -38,6 +38,9 @@ INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
             showSuccess(window);
     } else if (IsWindow(window)) {
         MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+        // An undone copy that could not put everything back names what stays.
+        if (setup.rollbackStays[0] != '\0')
+            MessageBoxA(window, setup.rollbackStays, SETUP_CAPTION, MB_OK | MB_ICONWARNING);
     }
     DestroyWindow(window);
     return 0;
