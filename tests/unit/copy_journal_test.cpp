@@ -87,13 +87,6 @@ TEST(CopyJournal, FailedStepsAreReportedAndTheUndoGoesOn) {
               (std::vector<std::string>{"C:\\Q\\Old.exe", "C:\\Q\\Sub\\new.txt", "C:\\Q\\Sub"}));
 }
 
-TEST(CopyJournal, AfterAWholeCopyOnlyTheBackupsAreDeleted) {
-    SmallCopy copy;
-    StepLog log;
-    EXPECT_EQ(journalDropBackups(&copy.journal, "C:\\Q\\~b", removeFile, &log), 0);
-    EXPECT_EQ(log.steps, (std::vector<std::string>{"delete C:\\Q\\~b\\2"}));
-}
-
 // Thousands of records outgrow the first allocation several times; every change still names
 // its own path afterwards (the kept names moved with the store, offsets stayed right).
 TEST(CopyJournal, KeepsEveryPathAcrossGrowth) {
@@ -118,13 +111,4 @@ TEST(CopyJournal, KeepsEveryPathAcrossGrowth) {
         EXPECT_EQ(std::string(path), "D:\\Folder" + std::to_string(i % 7) + "\\Deeper");
     }
     journalFree(&journal);
-}
-
-TEST(CopyJournal, PathsThatWouldNotFitAreRefusedNotCut) {
-    std::string longDir(505, 'x');
-    char out[512] = "untouched";
-    EXPECT_EQ(journalBackupPath(123456, longDir.c_str(), out, sizeof(out)), 1);
-    EXPECT_STREQ(out, "");
-    EXPECT_EQ(journalBackupPath(12, longDir.c_str(), out, sizeof(out)), 0);
-    EXPECT_EQ(std::string(out), longDir + "\\12");
 }
