@@ -89,9 +89,27 @@ int rollbackPrepareFile(CopyRollback *rollback, uint32_t offset, size_t length, 
     return 0;
 }
 
+// 1 when a folder between installDir and path has become a junction or link since the copy made
+// it: the undo then leaves path alone rather than act on whatever the link leads to.
+static int passesReparsePoint(const char *path) {
+    char folder[RECORD_PATH_BUFFER];
+    size_t length = strlen(path);
+    if (length >= sizeof(folder) || length <= strlen(setup.installDir))
+        return 0; // installDir itself (which may be a link the user chose), or not below it
+    for (size_t j = strlen(setup.installDir) + 1; j < length; j++) {
+        if (path[j] != '\\')
+            continue;
+        memcpy(folder, path, j);
+        folder[j] = '\0';
+        if (isReparsePoint(folder))
+            return 1;
+    }
+    return 0;
+}
+
 // The undo's file steps, each logged.
 static int undoRemoveFile(void *, const char *path) {
-    if (removeFileRetrying(path) != 0) {
+    if (passesReparsePoint(path) || removeFileRetrying(path) != 0) {
         SetupLogError(path, GetLastError());
         return 1;
     }
@@ -100,7 +118,7 @@ static int undoRemoveFile(void *, const char *path) {
 }
 
 static int undoMoveBack(void *, const char *backup, const char *path) {
-    if (moveFileRetrying(backup, path) != 0) {
+    if (passesReparsePoint(path) || moveFileRetrying(backup, path) != 0) {
         SetupLogError(path, GetLastError());
         return 1;
     }
@@ -109,7 +127,7 @@ static int undoMoveBack(void *, const char *backup, const char *path) {
 }
 
 static int undoRemoveFolder(void *, const char *path) {
-    if (removeEmptyFolder(path) != 0) {
+    if (passesReparsePoint(path) || removeEmptyFolder(path) != 0) {
         SetupLog("Undo: could not remove the folder %s", path);
         return 1;
     }
