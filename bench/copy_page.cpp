@@ -3,7 +3,9 @@
 // appearing: the next page, or the closing message), the whole installation (from the installer
 // started to the success message shown) and the installer's memory during the copy (private
 // bytes, and the peak working set), beside the memory of an idle Wine GUI program (the runtime's
-// floor). Prints each run, then medians with their spread.
+// floor). Then the copy page of as many reinstallations over the last installation (every file
+// replaced, the replaced files' backups deleted once the copy is whole). Prints each run, then
+// medians with their spread.
 //
 // usage: copy_page.exe [runs]   (the installer is QUILLARY_INSTALLER, as the Wine bench sets it)
 //
@@ -76,6 +78,30 @@ static const char *missingFigure(const driver::RunRecord &run) {
     return NULL;
 }
 
+// The copy page of runs installations, each over the one before (the shell window each opens is
+// closed first). False, after saying why, when a run does not end with the success message.
+static bool reinstallCopyTimes(const char *installer, int runs, std::vector<double> *times) {
+    for (int i = 0; i < runs; i++) {
+        installed::closeShellWindows();
+        driver::RunRecord run;
+        try {
+            run = driver::runInstaller(installer);
+        } catch (const driver::DriverError &error) {
+            run.failure = error.what();
+        }
+        if (!run.failure.empty() || run.copySeconds < 0 || run.successSeconds < 0) {
+            fprintf(stderr, "copy_page: reinstallation %d failed: %s\n", i + 1,
+                    run.failure.empty() ? "the copy page or the success message was not seen"
+                                        : run.failure.c_str());
+            return false;
+        }
+        printf("reinstallation %d: copy page %.3f s to the next step\n", i + 1, run.copySeconds);
+        fflush(stdout);
+        times->push_back(run.copySeconds);
+    }
+    return true;
+}
+
 int main(int argc, char **argv) {
     int runs = argc > 1 ? atoi(argv[1]) : 5;
     const char *installer = getenv("QUILLARY_INSTALLER");
@@ -110,12 +136,20 @@ int main(int argc, char **argv) {
         workingSets.push_back(megabytes(run.peakWorkingSet));
         privateBytes.push_back(megabytes(run.peakPrivateBytes));
     }
+    std::vector<double> reinstallTimes;
+    if (!reinstallCopyTimes(installer, runs, &reinstallTimes)) {
+        undoInstallation();
+        return 1;
+    }
     undoInstallation();
 
     Spread copy = spreadOf(copyTimes), whole = spreadOf(wholeTimes);
     Spread working = spreadOf(workingSets), owned = spreadOf(privateBytes);
     printf("copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f), target < 0.5 s\n",
            copy.median, runs, copy.low, copy.high);
+    Spread reinstall = spreadOf(reinstallTimes);
+    printf("reinstallation copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f)\n",
+           reinstall.median, runs, reinstall.low, reinstall.high);
     printf("whole installation under Wine: median %.3f s of %d runs (min %.3f, max %.3f)\n",
            whole.median, runs, whole.low, whole.high);
     printf("installer peak working set to the end of the copy: median %.1f MB of %d runs "

@@ -37,7 +37,7 @@ quillary_wine_test(win LABEL win EXE ${QUILLARY_WIN64_DIR}/tests/win/win_tests.e
 # The scenarios that need a screen or a drive of their own run only in the entries below, which
 # make them; there they fail, never skip, when the set-up did not take effect.
 set(QUILLARY_E2E_OWN_BENCH
-    "CopyPageOnSmallC.*:SmallDrive.*:BackdropOnPaletteScreen.*:BackdropOnOddScreen.*:BrowserDrives.*")
+    "CopyPageOnSmallC.*:ReinstallOnSmallC.*:SmallDrive.*:BackdropOnPaletteScreen.*:BackdropOnOddScreen.*:BrowserDrives.*")
 quillary_wine_test(e2e LABEL e2e EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe
     ARGS --gtest_filter=-${QUILLARY_E2E_OWN_BENCH})
 
@@ -48,6 +48,16 @@ add_test(NAME e2e.copy-disk-full
             -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
                ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=CopyPageOnSmallC.*)
 set_tests_properties(e2e.copy-disk-full PROPERTIES
+    LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300)
+
+# A reinstallation filling up a small C: that already holds an installation: 7737344 bytes leave
+# about 3.8 MB free beside it, enough for the free-space check, too little for the new files
+# beside the old ones moved aside.
+add_test(NAME e2e.reinstall-disk-full
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-small-c ${CMAKE_BINARY_DIR} 7737344
+            -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
+               ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=ReinstallOnSmallC.*)
+set_tests_properties(e2e.reinstall-disk-full PROPERTIES
     LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300)
 
 # The backdrop once more on a screen of odd height (the checkerboard's row parity counts from

@@ -17,7 +17,8 @@ enum {
     DRIVE_TABLE_SIZE = 20,           // entries of driveRoots
     DRIVE_ROOT_SIZE = 5,             // "C:\" and its terminator, with room to spare
     TEMP_BUFFER = SHELL_PATH_BUFFER, // tempDir, as GetTempPathA is given it
-    CLASS_NAME_BUFFER = 20
+    CLASS_NAME_BUFFER = 20,
+    ROLLBACK_STAYS_BUFFER = 2048, // the list of what an undone copy could not put back
 };
 
 // Zero-filled at start, alive until the process ends; the buffers belong to the record.
@@ -40,9 +41,15 @@ struct SetupState {
     char baseDir[PATH_BUFFER];
     char folderName[PATH_BUFFER];
     char installDir[PATH_BUFFER];
+    // Whether the destination page made installDir (it was not there before): an undone copy
+    // removes it again, and leaves a folder that was there.
+    int installDirCreated;
     unsigned int freeKB;
     char tempDir[TEMP_BUFFER];
     int copyFailed;
+    // What an undone copy could not put back, one path a line under a heading; empty when all
+    // was put back.
+    char rollbackStays[ROLLBACK_STAYS_BUFFER];
     char programsDir[PATH_BUFFER];
     char groupFolder[PATH_BUFFER];
     // The two browsers' list state: image-list positions of icons 201, 202 and 203, and the

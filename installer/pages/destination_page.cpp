@@ -111,7 +111,8 @@ static void DestinationPageNext(HWND window) {
         return;
     }
     // Every failure to create it, whatever the cause, is asked about as an existing directory.
-    if (MakeDirectory(setup.installDir) ||
+    setup.installDirCreated = MakeDirectory(setup.installDir) != 0;
+    if (setup.installDirCreated ||
         MessageBoxA(window, EXISTS_QUESTION, SETUP_CAPTION, MB_ICONQUESTION | MB_YESNO) == IDYES)
         EndDialog(window, 0);
 }

@@ -1,7 +1,8 @@
 // Copy page: writes the payload to the temporary directory, decompresses it and unpacks every
 // record below installDir, one record at a time, with a progress strip and a Cancel button that
 // is noticed between records. Its dialog result is copyFailed: 0 when every file was written.
-// The unattended installation runs the same copy with no page at all.
+// The unattended installation runs the same copy with no page at all. A copy that is cancelled
+// or fails is taken back from its journal, so the destination is left as it was before.
 #include <stdio.h>
 #include <string.h>
 
@@ -11,6 +12,7 @@
 #include "common/setup_switches.h"
 #include "pages/pages.h"
 #include "payload/archive_reader.h"
+#include "payload/copy_rollback.h"
 #include "payload/decompress.h"
 #include "payload/progress_bar.h"
 #include "payload_config.h"
@@ -25,6 +27,7 @@ enum {
 static const char STATUS_PREPARING[] = "Preparing to decompress setup files";
 static const char STATUS_DECOMPRESSING[] = "Decompressing setup files";
 static const char STATUS_DELETING[] = "Deleting temproary files"; // the text as users know it
+static const char STATUS_UNDOING[] = "Restoring previous files";
 static const char DECOMPRESS_FAILED[] = "Can't decompress setup files";
 static const char GZIP_FILE_NAME[] = "filesdata.gz";
 static const char ARCHIVE_FILE_NAME[] = "filesdata.dat";
@@ -103,25 +106,28 @@ static int writePayload(const char *path) {
     return writeWholeFile(path, data, SizeofResource(setup.instance, found));
 }
 
-static void makeSampleFolder() {
+static void makeSampleFolder(CopyRollback *rollback) {
     char path[RECORD_PATH_BUFFER];
+    uint32_t kept;
     if (joinRecordPath(path, sizeof(path), setup.installDir, SAMPLE_FOLDER,
-                       strlen(SAMPLE_FOLDER)) == 0)
-        MakeDirectory(path);
+                       strlen(SAMPLE_FOLDER)) == 0 &&
+        journalKeepName(&rollback->journal, SAMPLE_FOLDER, &kept) == 0)
+        rollbackMakeDirectory(rollback, kept, strlen(SAMPLE_FOLDER), path);
 }
 
 // Decompresses the payload file into the archive file and creates the sample folder. Returns 0
 // only when the archive is complete and its checksum matched: a damaged payload is not unpacked.
-static int decompressPayload(HWND page, const TempFiles *files) {
+static int decompressPayload(HWND page, const TempFiles *files, CopyRollback *rollback) {
     setStatus(page, STATUS_DECOMPRESSING, TRUE);
     int result = DecompressFile(files->archivePath, files->gzipPath);
-    makeSampleFolder();
+    makeSampleFolder(rollback);
     return result != DECOMPRESS_OK;
 }
 
-// Creates every directory the record's name passes through, outermost first, also when they
-// exist already. Returns 1, creating nothing, when the deepest one would not fit its buffer.
-static int makeRecordDirectories(const char *name) {
+// Creates every directory the record's name (kept in the journal at kept) passes through,
+// outermost first, also when they exist already; the journal notes those it made. Returns 1,
+// creating nothing, when the deepest one would not fit its buffer.
+static int makeRecordDirectories(CopyRollback *rollback, const char *name, uint32_t kept) {
     char directory[RECORD_DIRECTORY_BUFFER];
     size_t deepest = lastDirectoryEnd(name);
     if (deepest == 0)
@@ -132,7 +138,7 @@ static int makeRecordDirectories(const char *name) {
         if (name[j] != '\\')
             continue;
         joinRecordPath(directory, sizeof(directory), setup.installDir, name, j);
-        MakeDirectory(directory);
+        rollbackMakeDirectory(rollback, kept, j, directory);
     }
     return 0;
 }
@@ -156,23 +162,31 @@ static int writeRecordFile(ArchiveReader *reader, const char *path, uint32_t dat
     return failed;
 }
 
-// Takes the next record from the archive and writes its file below installDir. Returns 1, and
-// writes nothing, for a record the reader refuses (cut short, oversized, unsafe name) or whose
-// path would not fit; 1 also when the file cannot be written whole. 0 when it is on disk.
-static int extractRecord(HWND page, ArchiveReader *reader) {
+// Takes the next record from the archive and writes its file below installDir, noting each
+// change in the journal (an existing file is moved aside first). Returns 1, and writes nothing,
+// for a record the reader refuses (cut short, oversized, unsafe name), whose path would not fit
+// or whose existing file cannot be moved aside; 1 also when the file cannot be written whole.
+// 0 when it is on disk.
+static int extractRecord(HWND page, ArchiveReader *reader, CopyRollback *rollback) {
     char name[ARCHIVE_NAME_BUFFER];
     char outputPath[RECORD_PATH_BUFFER];
     uint32_t dataSize;
+    uint32_t kept;
     if (archiveReadName(reader, name) != ARCHIVE_OK)
         return 1;
-    if (joinRecordPath(outputPath, sizeof(outputPath), setup.installDir, name, strlen(name)) != 0)
+    size_t length = strlen(name);
+    if (joinRecordPath(outputPath, sizeof(outputPath), setup.installDir, name, length) != 0)
         return 1;
-    if (makeRecordDirectories(name) != 0)
+    if (journalKeepName(&rollback->journal, name, &kept) != 0)
+        return 1;
+    if (makeRecordDirectories(rollback, name, kept) != 0)
         return 1;
     if (archiveReadSize(reader, &dataSize) != ARCHIVE_OK)
         return 1;
     setStatus(page, outputPath, FALSE);
     ProgressBarStep();
+    if (rollbackPrepareFile(rollback, kept, length, outputPath) != 0)
+        return 1;
     if (writeRecordFile(reader, outputPath, dataSize) != 0)
         return 1;
     SetupLog("File %s (%lu bytes)", outputPath, (unsigned long)dataSize);
@@ -205,7 +219,7 @@ static void pumpMessages(HWND page) {
 }
 
 // Unpacks the archive record by record until all are written, one fails or the user cancels.
-static void extractArchive(HWND page, const char *archivePath) {
+static void extractArchive(HWND page, const char *archivePath, CopyRollback *rollback) {
     ArchiveReader reader;
     if (setup.copyFailed || archiveOpen(&reader, archivePath) != ARCHIVE_OK) {
         if (page != NULL)
@@ -215,7 +229,7 @@ static void extractArchive(HWND page, const char *archivePath) {
     }
     for (int index = 0; index < PAYLOAD_ENTRY_COUNT; index++) {
         // A failure only ever sets the flag: a cancel recorded meanwhile stays recorded.
-        if (extractRecord(page, &reader) != 0)
+        if (extractRecord(page, &reader, rollback) != 0)
             copyFailure("Copy stopped: a payload record could not be unpacked");
         if (!setup.copyFailed)
             pumpMessages(page);
@@ -246,8 +260,21 @@ static INT_PTR CopyPageCancel(HWND, UINT, UINT, LPARAM) {
     return 1;
 }
 
+// Ends the copy on the destination: a whole copy keeps its files and drops the backups; any other
+// takes back every change it noted, with a status line of its own while it works.
+static void finishDestination(HWND page, CopyRollback *rollback) {
+    if (!setup.copyFailed) {
+        rollbackCommit(rollback);
+        return;
+    }
+    setStatus(page, STATUS_UNDOING, TRUE);
+    rollbackUndo(rollback);
+}
+
 int CopyPayload(HWND page) {
     TempFiles files = {};
+    CopyRollback rollback;
+    rollbackBegin(&rollback);
     int noTempDir = chooseTempDir();
     setup.copyFailed = 0;
     ProgressBarInit(GetDlgItem(page, IDC_PROGRESS_STRIP), PAYLOAD_ENTRY_COUNT);
@@ -258,10 +285,11 @@ int CopyPayload(HWND page) {
         nameTempFiles(&files);
     if (noTempDir || writePayload(files.gzipPath) != 0)
         copyFailure("Copy stopped: setup files could not be written to the temporary folder");
-    if (!setup.copyFailed && decompressPayload(page, &files) != 0)
+    if (!setup.copyFailed && decompressPayload(page, &files, &rollback) != 0)
         copyFailure("Copy stopped: setup files could not be decompressed");
-    extractArchive(page, files.archivePath);
+    extractArchive(page, files.archivePath, &rollback);
 
+    finishDestination(page, &rollback);
     deleteTempFiles(page, &files);
     ProgressBarDone();
     return setup.copyFailed;

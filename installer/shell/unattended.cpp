@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "common/file_removal.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
@@ -24,19 +25,36 @@ static const char *const DESTINATION_PROBLEMS[] = {
     "the path is too long",
 };
 
-// Creates path with every missing parent. Returns 0 when it is a folder afterwards.
-static int makeDirectoryWithParents(const char *path) {
-    char partial[PATH_BUFFER];
+// The parents of installDir this run made, outermost first: a failed copy removes them again
+// (when empty), after the copy's own undo has removed installDir itself.
+static char madeParents[PATH_BUFFER];
+static size_t madeParentEnds[PATH_BUFFER / 2];
+static int madeParentCount;
+
+// Creates installDir with every missing parent, noting which this run made. Returns 0 when it
+// is a folder afterwards.
+static int makeInstallDir() {
+    const char *path = setup.installDir;
     size_t length = strlen(path);
-    for (size_t i = 3; i <= length; i++) {
-        if (path[i] != '\\' && path[i] != '\0')
+    lstrcpynA(madeParents, path, sizeof(madeParents));
+    for (size_t i = 3; i < length; i++) {
+        if (path[i] != '\\')
             continue;
-        memcpy(partial, path, i);
-        partial[i] = '\0';
-        MakeDirectory(partial);
+        madeParents[i] = '\0';
+        if (MakeDirectory(madeParents))
+            madeParentEnds[madeParentCount++] = i;
+        madeParents[i] = '\\';
     }
+    setup.installDirCreated = MakeDirectory(path) != 0;
     DWORD attributes = GetFileAttributesA(path);
     return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static void removeMadeParents() {
+    while (madeParentCount > 0) {
+        madeParents[madeParentEnds[--madeParentCount]] = '\0';
+        removeEmptyFolder(madeParents);
+    }
 }
 
 // The /D= folder: checked, then its drive looked up in the drive table and measured. Returns 0
@@ -77,8 +95,9 @@ static int prepareDestination(const SetupSwitches *switches) {
         SetupLog("Not enough free space on the destination drive");
         return 1;
     }
-    if (makeDirectoryWithParents(setup.installDir) != 0) {
+    if (makeInstallDir() != 0) {
         SetupLogError(setup.installDir, GetLastError());
+        removeMadeParents();
         return 1;
     }
     return 0;
@@ -90,8 +109,10 @@ int RunUnattended(const SetupSwitches *switches) {
     GetCurrentDirectoryA(PATH_MAX_LENGTH, setup.startDir);
     if (prepareDestination(switches) != 0)
         return EXIT_FAILED;
-    if (CopyPayload(NULL) != 0)
+    if (CopyPayload(NULL) != 0) {
+        removeMadeParents();
         return EXIT_FAILED;
+    }
     proposeProgramsDir();
     finishShortcuts(0);
     return EXIT_INSTALLED;

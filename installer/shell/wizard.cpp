@@ -45,8 +45,12 @@ INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
         if (setup.exitCode != EXIT_FAILED)
             setup.exitCode = EXIT_CANCELLED;
         SetupLog(setup.exitCode == EXIT_FAILED ? "Installation failed" : "Cancelled by the user");
-        if (IsWindow(window))
+        if (IsWindow(window)) {
             MessageBoxA(window, CANCEL_MESSAGE, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+            // An undone copy that could not put everything back names what stays.
+            if (setup.rollbackStays[0] != '\0')
+                MessageBoxA(window, setup.rollbackStays, SETUP_CAPTION, MB_OK | MB_ICONWARNING);
+        }
     }
     DestroyWindow(window);
     return 0;

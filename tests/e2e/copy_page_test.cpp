@@ -1,11 +1,13 @@
 // The copy page end to end: the real installer under Wine, driven through its pages as a user
 // would, with the installed tree, the temporary files and the closing messages checked after.
-// Damaged and hostile payloads are swapped into copies of the installer.
+// Damaged and hostile payloads are swapped into copies of the installer. A copy that is cancelled
+// or fails leaves the machine as it was before the run.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ const char SCRATCH_DIR[] = "C:\\quillary-copy-e2e";
 const char SUCCESS_TEXT[] = "Quillary was successfully installed";
 const char CANCEL_START[] = "Setup was canceled.";
 const char DECOMPRESS_FAILED[] = "Can't decompress setup files";
+const char STAYS_HEADING[] = "These could not be put back";
 const int RECORD_COUNT = 129;
 
 std::string environment(const char *name) { return driver::environment(name); }
@@ -133,6 +136,20 @@ const Product &product() {
     return loaded;
 }
 
+// The first count records of an archive.
+std::string firstRecords(const std::string &archive, int count) {
+    size_t at = 0;
+    for (int i = 0; i < count && at < archive.size(); i++) {
+        size_t nameLength = (unsigned char)archive[at];
+        size_t sizeAt = at + 1 + nameLength;
+        uint32_t size = 0;
+        for (int b = 0; b < 4 && sizeAt + b < archive.size(); b++)
+            size |= (uint32_t)(unsigned char)archive[sizeAt + b] << (8 * b);
+        at = sizeAt + 4 + size;
+    }
+    return archive.substr(0, at);
+}
+
 std::string realPayload() {
     std::string payload;
     readFile(environment("QUILLARY_BUILD_DIR") + "\\win64\\payload\\payload.gz", &payload);
@@ -195,6 +212,28 @@ std::string installerWithPayload(const std::string &label, const std::string &pa
     return copy;
 }
 
+// Both trees hold the same files, byte for byte, and the same folders. Names what differs.
+void expectSameTree(const Tree &before, const Tree &after) {
+    EXPECT_EQ(before.directories, after.directories);
+    for (const auto &file : before.files) {
+        auto now = after.files.find(file.first);
+        if (now == after.files.end())
+            ADD_FAILURE() << "gone: " << file.first;
+        else
+            EXPECT_TRUE(now->second == file.second) << "changed: " << file.first;
+    }
+    for (const auto &file : after.files)
+        EXPECT_TRUE(before.files.count(file.first)) << "new: " << file.first;
+}
+
+// A first installation taken back: the folder the destination page made is gone with all it held
+// (the backup folder lives in it), and no registry entry was written.
+void expectNothingInstalled() {
+    EXPECT_FALSE(exists(INSTALL_DIR)) << "the installation folder stays, with "
+                                      << installed::listTree(INSTALL_DIR).size() << " entries";
+    EXPECT_EQ(installed::describeKey(installed::UNINSTALL_ENTRY), "");
+}
+
 bool sawMessage(const RunRecord &run, const std::string &start) {
     for (const auto &message : run.messages)
         if (message.text.compare(0, start.size(), start) == 0)
@@ -220,6 +259,7 @@ void expectFailedCopy(const RunRecord &run, DWORD exitCode = 2) {
     EXPECT_FALSE(sawMessage(run, SUCCESS_TEXT)) << messageList(run);
     EXPECT_EQ(run.pagesAfterCopy, 0) << "no page may follow a failed copy";
     EXPECT_EQ(run.exitCode, exitCode);
+    EXPECT_FALSE(sawMessage(run, STAYS_HEADING)) << "everything is put back: " << messageList(run);
     expectTempFilesGone();
 }
 
@@ -365,8 +405,8 @@ TEST_F(CopyPage, UnwritableTemporaryDirectoryShowsTheMessageAndInstallsNothing) 
 }
 
 // The main window closed while the files are written ("End task" sends WM_CLOSE; command 300 is
-// the window's own exit): the copy stops between two whole files, the temporary files go, no
-// further page or message comes, and the process ends with exit code 1, a cancel.
+// the window's own exit): the copy stops between two whole files and is taken back, the
+// temporary files go, no further page or message comes, and the process ends with exit code 1.
 TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
     struct {
         const char *how;
@@ -386,12 +426,13 @@ TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
         EXPECT_TRUE(run.messages.empty()) << messageList(run);
         EXPECT_EQ(run.pagesAfterCopy, 0);
         expectTempFilesGone();
-        int written = expectInstalledFilesWhole(installedTree());
-        EXPECT_LT(written, RECORD_COUNT) << "the copy went on after the window was closed";
+        expectNothingInstalled();
     }
 }
 
-TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
+// The first record is written before the cancel is noticed; the undo takes it back with the
+// folder the destination page made.
+TEST_F(CopyPage, CancelAsSoonAsThePageShowsLeavesNoInstallation) {
     struct {
         const char *how;
         CopyAction action;
@@ -403,16 +444,14 @@ TEST_F(CopyPage, CancelAsSoonAsThePageShowsStopsBetweenWholeFiles) {
         driver::removeTree(INSTALL_DIR);
         RunRecord run = install(c.action);
         expectFailedCopy(run, 1);
-        Tree tree = installedTree();
-        int written = expectInstalledFilesWhole(tree);
-        EXPECT_GE(written, 1) << "the first record is written before the cancel is noticed";
-        EXPECT_LT(written, RECORD_COUNT) << "the cancel must stop the copy";
+        expectNothingInstalled();
     }
 }
 
 // A previous installation holds the read-me file in a way the page cannot replace: open by
 // another program without sharing, or a folder of that name. (Under Wine run as root the
 // read-only attribute does not stop a write, so it cannot stand for an unwritable file here.)
+// The files written before it are taken back; the folder and the read-me, there before, stay.
 TEST_F(CopyPage, UnwritableDestinationFileFailsTheCopy) {
     const std::vector<std::string> &names = product().names;
     size_t at = 0;
@@ -441,10 +480,11 @@ TEST_F(CopyPage, UnwritableDestinationFileFailsTheCopy) {
         if (std::string(how) == "locked") {
             EXPECT_EQ(tree.files[names[at]], "kept") << "the locked file is left as it was";
             tree.files.erase(names[at]);
+            EXPECT_TRUE(tree.directories.empty());
+        } else {
+            EXPECT_EQ(tree.directories, std::vector<std::string>{names[at]});
         }
-        EXPECT_EQ(expectInstalledFilesWhole(tree), (int)at) << "every record before it is written";
-        EXPECT_FALSE(exists(std::string(INSTALL_DIR) + "\\" + names[at + 1]))
-            << "the copy stops at the file it cannot write: " << names[at + 1];
+        EXPECT_EQ(expectInstalledFilesWhole(tree), 0) << "the records before it are taken back";
     }
 }
 
@@ -469,7 +509,7 @@ TEST_F(CopyPage, DamagedPayloadsShowTheMessageAndInstallNoFile) {
         RunRecord run = install(CopyAction::LET_IT_RUN, exe);
         expectFailedCopy(run);
         expectDecompressFailureShown(run);
-        EXPECT_TRUE(installedTree().files.empty()) << "no file of a damaged payload is installed";
+        expectNothingInstalled();
         // zlib's text names the gzip file; the installer's C runtime formats it for zlib.
         if (std::string(c.label) == "crc") {
             bool named = false;
@@ -500,6 +540,12 @@ TEST_F(CopyPage, HostileArchivesFailWithoutWritingOutsideTheDestination) {
         {"long-directory",
          first + record(longDirectory + "\\x.txt", "deep"),
          {longDirectory, longDirectory + "\\x.txt"}},
+        // Half the product, its subfolders made and filled, then a record with a control byte
+        // in its name, then the rest.
+        {"middle",
+         firstRecords(archive, RECORD_COUNT / 2) + record("bad\x01name.txt", "damaged") +
+             archive.substr(firstRecords(archive, RECORD_COUNT / 2).size()),
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -509,9 +555,7 @@ TEST_F(CopyPage, HostileArchivesFailWithoutWritingOutsideTheDestination) {
         RunRecord run = install(CopyAction::LET_IT_RUN, exe);
         expectFailedCopy(run);
         EXPECT_FALSE(exists(OUTSIDE_FILE)) << "a file was written outside the destination";
-        std::string contents;
-        EXPECT_TRUE(readFile(std::string(INSTALL_DIR) + "\\first.txt", &contents));
-        EXPECT_EQ(contents, "first file\r\n") << "records before the bad one are whole";
+        expectNothingInstalled();
         for (const std::string &path : c.mustNotExist) {
             std::string full =
                 path.size() > 1 && path[1] == ':' ? path : std::string(INSTALL_DIR) + "\\" + path;
@@ -576,10 +620,85 @@ TEST_F(CopyPageOnSmallC, DiskFullOnTheDestinationFailsTheCopy) {
         << " KB free): run it through ctest -R e2e.copy-disk-full";
     RunRecord run = install(CopyAction::LET_IT_RUN);
     expectFailedCopy(run);
-    Tree tree = installedTree();
-    int written = expectInstalledFilesWhole(tree);
-    EXPECT_GT(written, 0);
-    EXPECT_LT(written, RECORD_COUNT);
+    expectNothingInstalled();
+}
+
+namespace {
+
+// The program group the shortcut page made: its folder and the links in it.
+std::string groupFolder() { return installed::shellFolder("Common Programs") + "\\Quillary"; }
+
+// A user's changes to an installation: another program file (the payload's first record, so it
+// is replaced before any cancel can be seen) and an edited read-me.
+void changeInstallation() {
+    ASSERT_EQ(lower(product().names[0]), "quillary.exe") << "the program is the first record";
+    ASSERT_TRUE(driver::writeWholeFile(std::string(INSTALL_DIR) + "\\Quillary.exe", "older build"));
+    std::string readme = std::string(INSTALL_DIR) + "\\Readme.wri", text;
+    ASSERT_TRUE(readFile(readme, &text));
+    ASSERT_TRUE(driver::writeWholeFile(readme, text + "the user's own note"));
+}
+
+} // namespace
+
+// Installing over an installation: a whole run leaves no backup, a cancelled one puts back every
+// file as it was, and the next whole run gives the same installation as the first.
+TEST_F(CopyPage, ReinstallCancelledLeavesTheInstallationAsItWasAndAWholeOneEqualsTheFirst) {
+    RunRecord first = install(CopyAction::LET_IT_RUN);
+    ASSERT_TRUE(sawMessage(first, SUCCESS_TEXT)) << messageList(first);
+    installed::closeShellWindows();
+    Tree installedOnce = installedTree();
+    EXPECT_EQ(expectInstalledFilesWhole(installedOnce), RECORD_COUNT);
+    std::vector<std::string> folders = installed::manifestFolders();
+    folders.push_back("Gallerix");
+    std::sort(folders.begin(), folders.end());
+    std::vector<std::string> seen = installedOnce.directories;
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, folders) << "a folder besides the product's: a backup folder left behind?";
+    std::string entries = installed::productEntries();
+    std::vector<std::string> links = installed::folderEntries(groupFolder());
+    ASSERT_EQ(links.size(), 3u);
+
+    changeInstallation();
+    Tree changed = installedTree();
+    RunRecord cancelled = install(CopyAction::CLICK_CANCEL);
+    expectFailedCopy(cancelled, 1);
+    expectSameTree(changed, installedTree());
+    EXPECT_EQ(installed::productEntries(), entries);
+    EXPECT_EQ(installed::folderEntries(groupFolder()), links);
+
+    RunRecord again = install(CopyAction::LET_IT_RUN);
+    EXPECT_TRUE(sawMessage(again, SUCCESS_TEXT)) << messageList(again);
+    EXPECT_EQ(again.exitCode, 0u);
+    expectSameTree(installedOnce, installedTree());
+    EXPECT_EQ(installed::productEntries(), entries);
+}
+
+// Run only with C: on a small drive (ctest's e2e.reinstall-disk-full): an installation is already
+// there, and the free space left passes the destination's check but cannot hold the new files
+// beside the old ones moved aside.
+class ReinstallOnSmallC : public CopyPage {};
+
+TEST_F(ReinstallOnSmallC, DiskFullDuringAReinstallationPutsEveryFileBack) {
+    // The installation as a previous run left it, written here so that it fits the small drive.
+    ASSERT_TRUE(CreateDirectoryA(INSTALL_DIR, NULL));
+    for (const std::string &folder : installed::manifestFolders())
+        ASSERT_TRUE(CreateDirectoryA((std::string(INSTALL_DIR) + "\\" + folder).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((std::string(INSTALL_DIR) + "\\Gallerix").c_str(), NULL));
+    for (const std::string &name : product().names)
+        ASSERT_TRUE(driver::writeWholeFile(std::string(INSTALL_DIR) + "\\" + name,
+                                           product().files.at(lower(name))))
+            << name;
+    changeInstallation();
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &available, &total, &free));
+    ASSERT_TRUE(free.QuadPart >= 3698000u && free.QuadPart < 3941974u)
+        << "C: is not the small drive this scenario needs (" << free.QuadPart
+        << " bytes free): run it through ctest -R e2e.reinstall-disk-full";
+
+    Tree before = installedTree();
+    RunRecord run = install(CopyAction::LET_IT_RUN);
+    expectFailedCopy(run);
+    expectSameTree(before, installedTree());
 }
 
 namespace {
@@ -588,10 +707,10 @@ namespace {
 // from the exit code and, when asked, the log.
 const char UNATTENDED_DIR[] = "C:\\Apps\\Quillary Test";
 
-RunRecord installUnattended(const std::string &arguments) {
+RunRecord installUnattended(const std::string &arguments, std::string exe = "") {
     RunOptions options;
     options.arguments = arguments;
-    return driver::runInstaller(environment("QUILLARY_INSTALLER"), options);
+    return driver::runInstaller(exe.empty() ? environment("QUILLARY_INSTALLER") : exe, options);
 }
 
 std::string lines(const std::vector<std::string> &texts) {
@@ -673,4 +792,20 @@ TEST_F(Unattended, InstallsIntoTheFolderGivenAndFailsOnAnUnusableOne) {
     ASSERT_TRUE(readFile(log, &text)) << log;
     EXPECT_NE(text.find("Destination \"Q:\\Nowhere\" refused"), std::string::npos) << text;
     EXPECT_NE(text.find("Exit code 2"), std::string::npos) << text;
+
+    // A record damaged halfway: failed, and the copy taken back, folders made for /D= included.
+    std::string archive = gunzip(realPayload());
+    std::string half = firstRecords(archive, RECORD_COUNT / 2);
+    std::string exe =
+        installerWithPayload("unattended-middle", gzip(half + record("bad\x01name.txt", "damaged") +
+                                                       archive.substr(half.size())));
+    ASSERT_FALSE(exe.empty());
+    driver::removeTree("C:\\Apps");
+    RunRecord damaged = installUnattended("/S /LOG=" + log + " /D=" + UNATTENDED_DIR, exe);
+    EXPECT_TRUE(damaged.windowsSeen.empty()) << lines(damaged.windowsSeen);
+    EXPECT_EQ(damaged.exitCode, 2u);
+    EXPECT_FALSE(exists("C:\\Apps")) << "the folders made for the destination stay";
+    ASSERT_TRUE(readFile(log, &text)) << log;
+    EXPECT_NE(text.find("Undo: deleted " + std::string(UNATTENDED_DIR) + "\\"), std::string::npos)
+        << text;
 }
