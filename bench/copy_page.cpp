@@ -1,22 +1,23 @@
-// Installer benchmark under Wine, over several default installations with the carried payload,
-// driven as a user would: the copy page (from the page appearing to the next step of the wizard
-// appearing: the next page, or the closing message), the whole installation (from the installer
-// started to the success message shown) and the installer's memory during the copy (private
-// bytes, and the peak working set), beside the memory of an idle Wine GUI program (the runtime's
-// floor). Then the copy page of as many reinstallations over the last installation (every file
-// replaced, the replaced files' backups deleted once the copy is whole). Prints each run, then
-// medians with their spread.
+// Installer benchmark under Wine, over default installations with the carried payload, driven as
+// a user would: the copy page (from the page appearing to the next step of the wizard appearing:
+// the next page, or the closing message), the whole installation (from the installer started to
+// the success message shown) and the installer's memory during the copy (private bytes, and the
+// peak working set). Each installation is followed by its memory's reference, an idle Wine GUI
+// program (the runtime's floor), so that both see the same moment of the machine. Prints one line
+// a run; bench/copy-page runs it one installation at a time, between native runs of the
+// extraction core, and bench/runs.py gives the medians with their spread. Each run then installs
+// once more over its installation: the copy page of a reinstallation (every file replaced, the
+// replaced files' backups deleted once the copy is whole).
 //
-// usage: copy_page.exe [runs]   (the installer is QUILLARY_INSTALLER, as the Wine bench sets it)
+// usage: copy_page.exe [runs [first]]   (runs numbered from first; the installer is
+//                                        QUILLARY_INSTALLER, as the Wine bench sets it)
 //
 // The bench's prefix has Wine's "Managed" = "N": without a window manager (Xvfb) Wine would
 // otherwise wait up to 2 s each time a top-level window is hidden, at every page change.
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "installed_system.h"
 #include "installer_run.h"
@@ -31,18 +32,6 @@ static void undoInstallation() {
     driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
     installed::deleteProductEntries();
     driver::removeTree(INSTALL_DIR);
-}
-
-// Median, smallest and largest of a set of figures.
-struct Spread {
-    double median, low, high;
-};
-
-static Spread spreadOf(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    return {median, values.front(), values.back()};
 }
 
 static double megabytes(SIZE_T bytes) { return (double)bytes / (1024.0 * 1024.0); }
@@ -78,39 +67,42 @@ static const char *missingFigure(const driver::RunRecord &run) {
     return NULL;
 }
 
-// The copy page of runs installations, each over the one before (the shell window each opens is
-// closed first). False, after saying why, when a run does not end with the success message.
-static bool reinstallCopyTimes(const char *installer, int runs, std::vector<double> *times) {
-    for (int i = 0; i < runs; i++) {
-        installed::closeShellWindows();
-        driver::RunRecord run;
-        try {
-            run = driver::runInstaller(installer);
-        } catch (const driver::DriverError &error) {
-            run.failure = error.what();
-        }
-        if (!run.failure.empty() || run.copySeconds < 0 || run.successSeconds < 0) {
-            fprintf(stderr, "copy_page: reinstallation %d failed: %s\n", i + 1,
-                    run.failure.empty() ? "the copy page or the success message was not seen"
-                                        : run.failure.c_str());
-            return false;
-        }
-        printf("reinstallation %d: copy page %.3f s to the next step\n", i + 1, run.copySeconds);
-        fflush(stdout);
-        times->push_back(run.copySeconds);
+// Installs once more over the installation the run made (its shell window closed first) and
+// prints the copy page's time. False, after saying why, when it does not end with the success
+// message.
+static bool reinstall(const char *installer, int i) {
+    installed::closeShellWindows();
+    driver::RunRecord run;
+    try {
+        run = driver::runInstaller(installer);
+    } catch (const driver::DriverError &error) {
+        run.failure = error.what();
     }
+    if (!run.failure.empty() || run.copySeconds < 0 || run.successSeconds < 0) {
+        fprintf(stderr, "copy_page: run %d: the reinstallation failed: %s\n", i,
+                run.failure.empty() ? "the copy page or the success message was not seen"
+                                    : run.failure.c_str());
+        undoInstallation();
+        return false;
+    }
+    printf("run %d reinstallation: copy page %.3f s to the next step\n", i, run.copySeconds);
+    fflush(stdout);
     return true;
 }
 
 int main(int argc, char **argv) {
-    int runs = argc > 1 ? atoi(argv[1]) : 5;
+    int runs = argc > 1 ? atoi(argv[1]) : 1;
+    int first = argc > 2 ? atoi(argv[2]) : 1;
     const char *installer = getenv("QUILLARY_INSTALLER");
     if (installer == NULL || runs < 1) {
         fprintf(stderr, "copy_page: QUILLARY_INSTALLER not set, or no runs asked for\n");
         return 2;
     }
-    std::vector<double> copyTimes, wholeTimes, workingSets, privateBytes;
-    for (int i = 0; i < runs; i++) {
+    HDC screen = GetDC(NULL);
+    printf("screen %dx%d at %d bits\n", GetDeviceCaps(screen, HORZRES),
+           GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, BITSPIXEL));
+    ReleaseDC(NULL, screen);
+    for (int i = first; i < first + runs; i++) {
         undoInstallation();
         driver::RunRecord run;
         try {
@@ -120,54 +112,28 @@ int main(int argc, char **argv) {
         }
         const char *missing = missingFigure(run);
         if (!run.failure.empty() || missing != NULL) {
-            fprintf(stderr, "copy_page: run %d failed: %s\n", i + 1,
+            fprintf(stderr, "copy_page: run %d failed: %s\n", i,
                     run.failure.empty() ? (std::string(missing) + " was not seen").c_str()
                                         : run.failure.c_str());
             undoInstallation();
             return 1;
         }
+        PROCESS_MEMORY_COUNTERS idle;
+        if (!idleProgramMemory(&idle)) {
+            fprintf(stderr, "copy_page: run %d: the idle notepad could not be measured\n", i);
+            undoInstallation();
+            return 1;
+        }
         printf("run %d: copy page %.3f s to the next step (the page itself gone after %.3f s); "
-               "success message after %.3f s; peak working set %.1f MB, private %.1f MB\n",
-               i + 1, run.copySeconds, run.copyPageSeconds, run.successSeconds,
-               megabytes(run.peakWorkingSet), megabytes(run.peakPrivateBytes));
+               "success message after %.3f s; peak working set %.1f MB, private %.1f MB; "
+               "then idle notepad: working set %.1f MB, private %.1f MB\n",
+               i, run.copySeconds, run.copyPageSeconds, run.successSeconds,
+               megabytes(run.peakWorkingSet), megabytes(run.peakPrivateBytes),
+               megabytes(idle.WorkingSetSize), megabytes(idle.PagefileUsage));
         fflush(stdout);
-        copyTimes.push_back(run.copySeconds);
-        wholeTimes.push_back(run.successSeconds);
-        workingSets.push_back(megabytes(run.peakWorkingSet));
-        privateBytes.push_back(megabytes(run.peakPrivateBytes));
-    }
-    std::vector<double> reinstallTimes;
-    if (!reinstallCopyTimes(installer, runs, &reinstallTimes)) {
-        undoInstallation();
-        return 1;
+        if (!reinstall(installer, i))
+            return 1;
     }
     undoInstallation();
-
-    Spread copy = spreadOf(copyTimes), whole = spreadOf(wholeTimes);
-    Spread working = spreadOf(workingSets), owned = spreadOf(privateBytes);
-    printf("copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f), target < 0.5 s\n",
-           copy.median, runs, copy.low, copy.high);
-    Spread reinstall = spreadOf(reinstallTimes);
-    printf("reinstallation copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f)\n",
-           reinstall.median, runs, reinstall.low, reinstall.high);
-    printf("whole installation under Wine: median %.3f s of %d runs (min %.3f, max %.3f)\n",
-           whole.median, runs, whole.low, whole.high);
-    printf("installer peak working set to the end of the copy: median %.1f MB of %d runs "
-           "(min %.1f, max %.1f)\n",
-           working.median, runs, working.low, working.high);
-    printf("installer private bytes during the copy, highest sampled: median %.1f MB of %d runs "
-           "(min %.1f, max %.1f)\n",
-           owned.median, runs, owned.low, owned.high);
-    PROCESS_MEMORY_COUNTERS idle;
-    if (!idleProgramMemory(&idle)) {
-        fprintf(stderr, "copy_page: the idle notepad could not be measured\n");
-        return 1;
-    }
-    HDC screen = GetDC(NULL);
-    printf("screen %dx%d at %d bits\n", GetDeviceCaps(screen, HORZRES),
-           GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, BITSPIXEL));
-    ReleaseDC(NULL, screen);
-    printf("idle Wine GUI program (notepad): working set %.1f MB, private %.1f MB\n",
-           megabytes(idle.WorkingSetSize), megabytes(idle.PagefileUsage));
     return 0;
 }

@@ -1,9 +1,13 @@
 // Extraction benchmark: the installer's two-stage path (payload written to a temporary .gz,
-// decompressed to a temporary archive, records unpacked into a folder) against tar -xzf of a
-// tar.gz of the same tree, both on one tmpfs, in one run. Prints the medians and their ratio.
+// decompressed to a temporary archive, records unpacked into a folder) and the payload tool's
+// `pack unpack`, each against tar -xzf of a tar.gz of the same tree, all on one tmpfs, in one
+// run, their runs interleaved. Prints the medians and their ratios to tar.
 //
-// usage: extract [--runs N] [--dir DIR] [PAYLOAD]
+// usage: extract [--runs N] [--dir DIR] [--pack PACK] [--core-only] [PAYLOAD]
 //   DIR must be on a tmpfs; without it, a fresh tmpfs is mounted (as root) or /dev/shm is used.
+//   PACK is the payload tool to time (the build's tools/pack/pack by default).
+//   --core-only times the installer's path alone (after one untimed run, as always): the
+//   reference bench/copy-page runs between its installations under Wine.
 #include <errno.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -109,21 +113,33 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// One line of figures: the label, then the median, smallest and largest in milliseconds.
+void printSpread(const char *label, const std::vector<double> &times) {
+    printf("%-54s median %.2f ms (min %.2f, max %.2f)\n", label, median(times) * 1e3,
+           *std::min_element(times.begin(), times.end()) * 1e3,
+           *std::max_element(times.begin(), times.end()) * 1e3);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     int runs = 11;
-    std::string dir, payloadPath = QUILLARY_PAYLOAD;
+    std::string dir, payloadPath = QUILLARY_PAYLOAD, pack = QUILLARY_PACK;
+    bool coreOnly = false;
     for (int i = 1; i < argc; i++) {
         std::string argument = argv[i];
         if (argument == "--runs" && i + 1 < argc)
             runs = std::max(1, atoi(argv[++i]));
         else if (argument == "--dir" && i + 1 < argc)
             dir = argv[++i];
+        else if (argument == "--pack" && i + 1 < argc)
+            pack = argv[++i];
+        else if (argument == "--core-only")
+            coreOnly = true;
         else if (argument[0] != '-')
             payloadPath = argument;
         else
-            die("usage: extract [--runs N] [--dir DIR] [PAYLOAD]");
+            die("usage: extract [--runs N] [--dir DIR] [--pack PACK] [--core-only] [PAYLOAD]");
     }
     std::string payload;
     {
@@ -150,20 +166,28 @@ int main(int argc, char **argv) {
         }
     }
     std::string work = dir + "/temp", ours = dir + "/ours", theirs = dir + "/tar",
-                tarball = dir + "/tree.tar.gz";
+                packs = dir + "/pack", tarball = dir + "/tree.tar.gz";
     mkdir(work.c_str(), 0755);
 
     // The same tree for tar: unpacked once by our path, packed at gzip's default level.
     installerPath(payload, work, ours);
-    if (run({"tar", "-czf", tarball, "-C", ours, "."}) != 0)
+    if (!coreOnly && run({"tar", "-czf", tarball, "-C", ours, "."}) != 0)
         die("tar -czf failed");
 
-    std::vector<double> ourTimes, tarTimes;
+    std::vector<double> ourTimes, packTimes, tarTimes;
     for (int i = 0; i < runs; i++) {
-        run({"rm", "-rf", ours, theirs});
+        run({"rm", "-rf", ours, packs, theirs});
         double start = now();
         installerPath(payload, work, ours);
         ourTimes.push_back(now() - start);
+        if (coreOnly)
+            continue;
+
+        // The tool as its user runs it: a process of its own, like tar.
+        start = now();
+        if (run({pack, "unpack", payloadPath, packs}) != 0)
+            die(pack + " unpack failed");
+        packTimes.push_back(now() - start);
 
         mkdir(theirs.c_str(), 0755);
         start = now();
@@ -171,24 +195,28 @@ int main(int argc, char **argv) {
             die("tar -xzf failed");
         tarTimes.push_back(now() - start);
     }
-    if (run({"diff", "-r", ours, theirs}) != 0)
-        die("the two trees differ");
+    if (coreOnly) {
+        printf("payload %zu bytes, %d runs, on %s%s\n", payload.size(), runs, dir.c_str(),
+               mounted ? " (fresh tmpfs)" : "");
+        printSpread("installer path (write .gz, gunzip to archive, unpack):", ourTimes);
+    } else {
+        mkdir((packs + "/Gallerix").c_str(), 0755); // the installer's own empty folder
+        if (run({"diff", "-r", ours, theirs}) != 0 || run({"diff", "-r", packs, theirs}) != 0)
+            die("the trees differ");
+        struct stat tarInfo;
+        stat(tarball.c_str(), &tarInfo);
+        printf("payload %zu bytes, tar.gz %lld bytes, %d runs each, on %s%s\n", payload.size(),
+               (long long)tarInfo.st_size, runs, dir.c_str(), mounted ? " (fresh tmpfs)" : "");
+        printSpread("installer path (write .gz, gunzip to archive, unpack):", ourTimes);
+        printSpread("pack unpack (the payload tool, its own process):", packTimes);
+        printSpread("tar -xzf:", tarTimes);
+        printf("ratio installer / tar: %.3f (target <= 1.0)\n",
+               median(ourTimes) / median(tarTimes));
+        printf("ratio pack unpack / tar: %.3f (target <= 1.0)\n",
+               median(packTimes) / median(tarTimes));
+    }
 
-    struct stat tarInfo;
-    stat(tarball.c_str(), &tarInfo);
-    printf("payload %zu bytes, tar.gz %lld bytes, %d runs each, on %s%s\n", payload.size(),
-           (long long)tarInfo.st_size, runs, dir.c_str(), mounted ? " (fresh tmpfs)" : "");
-    printf("installer path (write .gz, gunzip to archive, unpack): median %.2f ms (min %.2f, "
-           "max %.2f)\n",
-           median(ourTimes) * 1e3, *std::min_element(ourTimes.begin(), ourTimes.end()) * 1e3,
-           *std::max_element(ourTimes.begin(), ourTimes.end()) * 1e3);
-    printf("tar -xzf:                                             median %.2f ms (min %.2f, "
-           "max %.2f)\n",
-           median(tarTimes) * 1e3, *std::min_element(tarTimes.begin(), tarTimes.end()) * 1e3,
-           *std::max_element(tarTimes.begin(), tarTimes.end()) * 1e3);
-    printf("ratio installer / tar: %.3f (target <= 1.0)\n", median(ourTimes) / median(tarTimes));
-
-    run({"rm", "-rf", ours, theirs, work, tarball});
+    run({"rm", "-rf", ours, packs, theirs, work, tarball});
     if (mounted)
         umount(dir.c_str());
     rmdir(dir.c_str());

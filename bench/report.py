@@ -3,9 +3,11 @@
 
 usage: report.py BUILD_DIR LOG_DIR OUTPUT
 
-Reads the outputs of bench/copy-page (native extraction against tar -xzf, the installer runs
-under Wine, the idle Wine program) and bench/backdrop saved in LOG_DIR, measures the shipped
-installer's sections and resources, prints the table and writes it to OUTPUT (Markdown).
+Reads the outputs of bench/copy-page (the native extraction core and pack unpack against
+tar -xzf; the installer runs under Wine, each followed by the idle Wine program and a native run
+of the extraction core) and bench/backdrop saved in LOG_DIR, measures the shipped installer's
+sections and resources, prints the table and writes it to OUTPUT (Markdown). Each Wine row shows
+the machine's load average over one minute before and after its runs.
 """
 import os
 import platform
@@ -105,9 +107,17 @@ def machine():
     except OSError:
         pass
     wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-    return "%s, %d cores, Linux %s, %s, load average %.1f" % (
-        cpu, os.cpu_count() or 0, platform.release(), wine or "Wine (version unknown)",
-        os.getloadavg()[0])
+    return "%s, %d cores, Linux %s, %s" % (
+        cpu, os.cpu_count() or 0, platform.release(), wine or "Wine (version unknown)")
+
+
+def loads(text, what):
+    """The one-minute load averages printed before and after a Wine row's runs, as "a → b"."""
+    found = re.search(r"load average before: ([0-9.]+) \(1 min\).*?"
+                      r"load average after: ([0-9.]+) \(1 min\)", text, re.S)
+    if not found:
+        fail("no load averages around " + what)
+    return "%.2f → %.2f" % (float(found.group(1)), float(found.group(2)))
 
 
 def main():
@@ -120,6 +130,7 @@ def main():
     spread_of = number + r" \S+ \(min " + number + r", max " + number + r"\)"
 
     ours = spread(copy, r"installer path.*median " + spread_of, "the extraction core")
+    pack = spread(copy, r"pack unpack.*median " + spread_of, "pack unpack")
     tar = spread(copy, r"tar -xzf: *median " + spread_of, "tar -xzf")
     runs_native = int(re.search(r"(\d+) runs each", copy).group(1))
     page = spread(copy, r"copy page under Wine: median " + number + r" s of \d+ runs \(min " +
@@ -134,17 +145,26 @@ def main():
                      r" MB of \d+ runs \(min " + number + r", max " + number, "peak memory")
     private = spread(copy, r"private bytes during the copy, highest sampled: median " + number +
                      r" MB of \d+ runs \(min " + number + r", max " + number, "private bytes")
-    idle = re.search(r"notepad\): working set " + number + r" MB, private " + number, copy)
+    idle = re.search(r"notepad\), after each run: working set median " + number + r" MB \(min " +
+                     number + r", max " + number + r"\), private median " + number + r" MB \(min " +
+                     number + r", max " + number, copy)
     if not idle:
         fail("no figures for the idle Wine program")
-    idle_working, idle_private = float(idle.group(1)), float(idle.group(2))
+    idle_working = tuple(float(v) for v in idle.groups()[0:3])
+    idle_private = tuple(float(v) for v in idle.groups()[3:6])
+    native = spread(copy, r"native extraction core, after each run: median " + number +
+                    r" ms of \d+ runs \(min " + number + r", max " + number,
+                    "the extraction core between the Wine runs")
+    wine_load = loads(copy[copy.index("== copy page under Wine"):], "the installer runs")
 
     backdrops = re.findall(
-        r"one BitBlt from the display\): median " + number + r" ms, min " + number + r" ms, max " +
-        number + r" ms\s*\nbuildBackdrop (\d+)x(\d+) at (\d+) bits: median " + number +
-        r" ms, min " + number + r" ms, max " + number + r" ms \((\d+) runs", backdrop)
+        r"load average before: ([0-9.]+) \(1 min\)[^\n]*\n(?:.*\n)*?"
+        r".*one BitBlt from the display\): median " + number + r" ms, min " + number +
+        r" ms, max " + number + r" ms\s*\nbuildBackdrop (\d+)x(\d+) at (\d+) bits: median " +
+        number + r" ms, min " + number + r" ms, max " + number + r" ms \((\d+) runs\)"
+        r"(?:.*\n)*?load average after: ([0-9.]+) \(1 min\)", backdrop)
     if len(backdrops) < 2:
-        fail("the backdrop figures of both screen sizes are missing")
+        fail("the backdrop figures of both screen sizes, and the load around them, are missing")
 
     exe_path = os.path.join(build, "Quillary-Setup.exe")
     exe = Pe(open(exe_path, "rb").read())
@@ -165,7 +185,7 @@ def main():
     backdrop_bitmap = width * height * (4 if int(screen.group(3)) > 8 else 1)
     mb = 1024.0 * 1024.0
     memory_target = (payload + largest + backdrop_bitmap) / mb + SLACK_MB
-    own = private[0] - idle_private
+    own = private[0] - idle_private[0]
 
     def ms(figures):
         return "%.1f ms (%.1f–%.1f)" % figures
@@ -173,42 +193,50 @@ def main():
     def sec(figures):
         return "%.3f s (%.3f–%.3f)" % figures
 
+    def mb_spread(figures):
+        return "%.1f MB (%.1f–%.1f)" % figures
+
     rows = [
         ("Extraction core, native (write .gz, gunzip, unpack 129 files; %d runs)" % runs_native,
-         ms(ours), "tar -xzf of the same tree: " + ms(tar),
-         "ratio %.2f (target ≤ 1.0)" % (ours[0] / tar[0])),
+         ms(ours), "tar -xzf of the same tree, same runs: " + ms(tar),
+         "ratio %.2f (target ≤ 1.0)" % (ours[0] / tar[0]), ""),
+        ("pack unpack, native (the payload tool, its own process; %d runs)" % runs_native,
+         ms(pack), "tar -xzf of the same tree, same runs: " + ms(tar),
+         "ratio %.2f (target ≤ 1.0)" % (pack[0] / tar[0]), ""),
         ("Copy page under Wine (page shown → next step shown; %d runs)" % runs_wine, sec(page),
-         "native extraction, same payload, same run: %.1f ms" % ours[0], "target < 0.5 s"),
+         "native extraction core, one run after each: " + ms(native), "target < 0.5 s",
+         wine_load),
         ("Copy page of a reinstallation under Wine (every file replaced, backups deleted; "
          "%d runs)" % runs_wine, sec(reinstall), "first installation: " + sec(page),
-         "ratio %.2f" % (reinstall[0] / page[0])),
+         "ratio %.2f" % (reinstall[0] / page[0]), wine_load),
     ]
     for b in backdrops[:2]:
-        capture = tuple(float(v) for v in b[0:3])
-        build_times = tuple(float(v) for v in b[6:9])
-        rows.append(("buildBackdrop %sx%s at %s bits under Wine (%s runs)" % (b[3], b[4], b[5], b[9]),
-                     ms(build_times), "one-BitBlt capture, same size: " + ms(capture),
-                     "ratio %.2f" % (build_times[0] / capture[0])))
+        capture = tuple(float(v) for v in b[1:4])
+        build_times = tuple(float(v) for v in b[7:10])
+        rows.append(("buildBackdrop %sx%s at %s bits under Wine (%s runs)" % (b[4], b[5], b[6], b[10]),
+                     ms(build_times), "one-BitBlt capture after each, same size: " + ms(capture),
+                     "ratio %.2f" % (build_times[0] / capture[0]),
+                     "%.2f → %.2f" % (float(b[0]), float(b[11]))))
     rows += [
         ("Whole default installation under Wine (started → success message; %d runs)" % runs_wine,
-         sec(whole), "", ""),
+         sec(whole), "", "", wine_load),
         ("Installer private memory during the copy, highest sampled (%d runs)" % runs_wine,
-         "%.1f MB (%.1f–%.1f)" % private,
-         "idle Wine GUI program (notepad): %.1f MB; peak working set %.1f MB (%.1f–%.1f), "
-         "idle %.1f MB" % ((idle_private,) + working + (idle_working,)),
+         mb_spread(private),
+         "idle Wine GUI program (notepad) after each run: %s; peak working set %s, idle %s"
+         % (mb_spread(idle_private), mb_spread(working), mb_spread(idle_working)),
          "above idle %.1f MB; target %.1f MB = payload %.2f + largest file %.2f + backdrop "
          "%dx%d %.2f + %d" % (own, memory_target, payload / mb, largest / mb, width, height,
-                              backdrop_bitmap / mb, SLACK_MB)),
+                              backdrop_bitmap / mb, SLACK_MB), wine_load),
         ("Quillary-Setup.exe", "%d bytes" % len(exe.data),
          "payload %d; other resources %d (%s)" % (
              payload, resources_raw - payload,
              ", ".join("%s %d" % (RT_NAMES.get(k, str(k)), v)
                        for k, v in sorted(by_type.items()) if v)),
-         "code and runtime %.1f KB (target < %d KB)" % (code / 1024.0, CODE_TARGET_KB)),
+         "code and runtime %.1f KB (target < %d KB)" % (code / 1024.0, CODE_TARGET_KB), ""),
     ]
-    header = ("| Measure | Median (min–max) | Beside it | Ratio, target |\n"
-              "|---|---|---|---|\n")
-    table = header + "".join("| %s | %s | %s | %s |\n" % row for row in rows)
+    header = ("| Measure | Median (min–max) | Beside it | Ratio, target | Load (1 min) before → after |\n"
+              "|---|---|---|---|---|\n")
+    table = header + "".join("| %s | %s | %s | %s | %s |\n" % row for row in rows)
     stamp = "Measured %s on %s." % (time.strftime("%Y-%m-%d"), machine())
     text = table + "\n" + stamp + "\n"
     print(text, end="")

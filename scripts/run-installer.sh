@@ -4,8 +4,10 @@
 #   run-installer.sh <builddir>
 #
 # With a DISPLAY the installer opens on it for the user to work. Without one, it runs on a
-# virtual screen and a walk-through presses the buttons a first-time user would press, saving a
-# picture of each new window under <builddir>/run/.
+# virtual screen and a walk-through presses the buttons a first-time user would press (the
+# directory browser opened from the destination page and cancelled, the installed program started
+# from its shortcut at the end), saving a picture of each window once it shows its own controls
+# painted, under <builddir>/run/.
 set -euo pipefail
 
 [ $# -eq 1 ] || {

@@ -311,6 +311,37 @@ TEST(Unpack, FollowsTheInstallerRulesAndNeverWritesOutside) {
               0);
 }
 
+// One gzip member of data, as any gzip writer makes it.
+std::string gzipOf(const std::string &data) {
+    z_stream stream = {};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, data.size()), '\0');
+    stream.next_in = (Bytef *)data.data();
+    stream.avail_in = (uInt)data.size();
+    stream.next_out = (Bytef *)&out[0];
+    stream.avail_out = (uInt)out.size();
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+TEST(Unpack, TakesEveryMemberWhenTheLastTrailerUnderstatesTheWhole) {
+    // The unpacker sizes its memory from the last member's trailer: here 30 bytes against more
+    // than 3 MB before them, so it must grow its block several times, past a large page.
+    Scratch scratch;
+    std::string big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); i++)
+        big[i] = (char)(i * 2654435761u >> 13);
+    scratch.file("two.gz", gzipOf(record("big.dat", big) + record("a.txt", "one")) +
+                               gzipOf(record("b\\c.txt", "two")));
+    PackRun run = runPack("unpack --count 3 " + scratch.at("two.gz") + " " + scratch.at("out"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(readFile(scratch.at("out/big.dat")) == big);
+    EXPECT_EQ(readFile(scratch.at("out/a.txt")), "one");
+    EXPECT_EQ(readFile(scratch.at("out/b/c.txt")), "two");
+}
+
 // The payload the build packed from the sample product.
 class SamplePayload : public ::testing::Test {
   protected:

@@ -83,9 +83,9 @@ bool parseOptions(int argc, char **argv, Options *options, std::string *error) {
 }
 
 // Reads a payload file and takes its gzip layer off.
-bool openPayload(const std::string &path, std::string *archive, GzipLayer *layer,
+bool openPayload(const std::string &path, ByteBlock *archive, GzipLayer *layer,
                  std::string *error) {
-    std::string payload;
+    ByteBlock payload;
     if (!readWholeFile(path, &payload, error))
         return false;
     if (!gunzipPayload((const uint8_t *)payload.data(), payload.size(), archive, layer, error)) {
@@ -131,13 +131,15 @@ int runPack(const Options &options) {
 int runList(const Options &options) {
     if (options.argumentCount != 1)
         return fail(std::string("list needs PAYLOAD\n") + USAGE);
-    std::string archive, error;
+    ByteBlock archive;
+    std::string error;
     GzipLayer layer;
     if (!openPayload(options.arguments[0], &archive, &layer, &error))
         return fail(error);
     std::vector<RecordInfo> records;
     uint64_t trailing = 0;
-    bool ok = walkArchive(archive, options.count, NULL, &records, &trailing, &error);
+    bool ok = walkArchive(archive.data(), archive.size(), options.count, NULL, &records, &trailing,
+                          &error);
     uint64_t dataBytes = 0;
     for (const RecordInfo &record : records) {
         printf("%10u  %s\n", record.size, record.name.c_str());
@@ -152,7 +154,8 @@ int runVerify(const Options &options) {
     if (options.argumentCount != 1)
         return fail(std::string("verify needs PAYLOAD\n") + USAGE);
     const std::string &path = options.arguments[0];
-    std::string archive, error;
+    ByteBlock archive;
+    std::string error;
     GzipLayer layer;
     if (!openPayload(path, &archive, &layer, &error))
         return fail(error);
@@ -160,7 +163,8 @@ int runVerify(const Options &options) {
         return fail(path + ": not gzip data");
     std::vector<RecordInfo> records;
     uint64_t trailing = 0;
-    if (!walkArchive(archive, options.count, NULL, &records, &trailing, &error))
+    if (!walkArchive(archive.data(), archive.size(), options.count, NULL, &records, &trailing,
+                     &error))
         return fail(path + ": " + error);
     int status = 0;
     if (layer.members != 1)
@@ -184,14 +188,16 @@ int runUnpack(const Options &options) {
     if (options.argumentCount != 2)
         return fail(std::string("unpack needs PAYLOAD and DIR\n") + USAGE);
     const std::string &path = options.arguments[0], &folder = options.arguments[1];
-    std::string archive, error;
+    ByteBlock archive;
+    std::string error;
     GzipLayer layer;
     if (!openPayload(path, &archive, &layer, &error))
         return fail(error);
     mkdir(folder.c_str(), 0755);
     std::vector<RecordInfo> records;
     uint64_t trailing = 0;
-    if (!walkArchive(archive, options.count, folder.c_str(), &records, &trailing, &error))
+    if (!walkArchive(archive.data(), archive.size(), options.count, folder.c_str(), &records,
+                     &trailing, &error))
         return fail(path + ": " + error);
     if (trailing != 0)
         printf("%s: %llu bytes after record %zu ignored\n", path.c_str(),

@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -166,18 +167,34 @@ const char *archiveResultText(int result) {
     }
 }
 
+// Makes the folders of one record's path below unpackDir, at every separator after the first
+// character as the installer does; folders made (or found) earlier in the same walk are not asked
+// for again.
+bool makeRecordFolders(const std::string &unpackDir, const std::string &path,
+                       std::set<std::string> *made, std::string *error) {
+    for (size_t j = 1; j < path.size(); j++) {
+        if (path[j] != '/')
+            continue;
+        std::string folder = unpackDir + "/" + path.substr(0, j);
+        if (made->count(folder))
+            continue;
+        if (!makeDirectoryIfMissing(folder)) {
+            *error = systemError(folder);
+            return false;
+        }
+        made->insert(folder);
+    }
+    return true;
+}
+
 bool writeRecord(const std::string &unpackDir, const std::string &name, const char *data,
-                 uint32_t size, std::string *error) {
+                 uint32_t size, std::set<std::string> *madeFolders, std::string *error) {
     std::string path = name;
     for (char &c : path)
         if (c == '\\')
             c = '/';
-    for (size_t j = 1; j < path.size(); j++) {
-        if (path[j] == '/' && !makeDirectoryIfMissing(unpackDir + "/" + path.substr(0, j))) {
-            *error = systemError(unpackDir + "/" + path.substr(0, j));
-            return false;
-        }
-    }
+    if (!makeRecordFolders(unpackDir, path, madeFolders, error))
+        return false;
     std::string outputPath = unpackDir + "/" + path;
     int descriptor = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
     if (descriptor < 0) {
@@ -199,6 +216,11 @@ bool writeRecord(const std::string &unpackDir, const std::string &name, const ch
         return false;
     }
     return true;
+}
+
+uint32_t readU32(const uint8_t *bytes) {
+    return (uint32_t)bytes[0] | (uint32_t)bytes[1] << 8 | (uint32_t)bytes[2] << 16 |
+           (uint32_t)bytes[3] << 24;
 }
 
 } // namespace
@@ -319,17 +341,37 @@ std::string gzipMember(const std::string &data) {
     return out;
 }
 
-bool gunzipPayload(const uint8_t *data, size_t size, std::string *archive, GzipLayer *layer,
-                   std::string *error, uint64_t maxOutput) {
+namespace {
+
+// The gzip layer's decoding into either kind of buffer (std::string or ByteBlock: resize, data).
+template <class Buffer>
+bool gunzipInto(const uint8_t *data, size_t size, Buffer *archive, GzipLayer *layer,
+                std::string *error, uint64_t maxOutput) {
     *layer = GzipLayer();
-    archive->clear();
     if (size < 2 || data[0] != 0x1F || data[1] != 0x8B) {
-        archive->assign((const char *)data, size); // passed through unchanged
+        // Passed through unchanged.
+        if (!archive->resize(size)) {
+            *error = "no memory for " + std::to_string(size) + " bytes";
+            return false;
+        }
+        if (size != 0)
+            memcpy(&archive->data()[0], data, size);
         return true;
     }
     layer->isGzip = true;
-    size_t offset = 0;
-    unsigned char buffer[65536];
+    // zlib writes straight into the archive, which is sized once from the last member's trailer
+    // (its length modulo 2^32) and grown only if that was short. The trailer may overstate: the
+    // first size is never above what deflate can give from these bytes (at most 1032 to 1), nor
+    // above maxOutput. One byte more, so that zlib never stops for room just before the trailer.
+    const uint64_t GROWTH = 65536;
+    uint64_t expected = size >= 18 ? readU32(data + size - 4) : 0;
+    expected = std::min(expected, std::min((uint64_t)size * 1032, maxOutput));
+    const char *NO_MEMORY = "no memory for the decompressed data";
+    if (!archive->resize((size_t)std::max(expected + 1, GROWTH))) {
+        *error = NO_MEMORY;
+        return false;
+    }
+    size_t used = 0, offset = 0;
     while (offset + 2 <= size && data[offset] == 0x1F && data[offset + 1] == 0x8B) {
         z_stream stream;
         memset(&stream, 0, sizeof stream);
@@ -338,12 +380,23 @@ bool gunzipPayload(const uint8_t *data, size_t size, std::string *archive, GzipL
         stream.avail_in = (uInt)(size - offset);
         int status;
         do {
-            stream.next_out = buffer;
-            stream.avail_out = sizeof buffer;
+            if (used == archive->size()) {
+                // One byte above maxOutput is room enough to see the limit passed.
+                uint64_t grown = std::max((uint64_t)used * 2, (uint64_t)used + GROWTH);
+                if (!archive->resize((size_t)std::min(grown, maxOutput + 1))) {
+                    inflateEnd(&stream);
+                    *error = NO_MEMORY;
+                    return false;
+                }
+            }
+            char *start = &archive->data()[0];
+            stream.next_out = (Bytef *)start + used;
+            stream.avail_out = (uInt)std::min(archive->size() - used, (size_t)0xFFFFFFFFu);
             status = inflate(&stream, Z_NO_FLUSH);
-            archive->append((const char *)buffer, sizeof buffer - stream.avail_out);
-            if (archive->size() > maxOutput) {
+            used = (size_t)((char *)stream.next_out - start);
+            if (used > maxOutput) {
                 inflateEnd(&stream);
+                archive->resize(0);
                 *error = "decompressed data larger than " + std::to_string(maxOutput) + " bytes";
                 return false;
             }
@@ -353,23 +406,55 @@ bool gunzipPayload(const uint8_t *data, size_t size, std::string *archive, GzipL
                      : stream.msg != NULL  ? std::string("gzip member damaged: ") + stream.msg
                                            : std::string("gzip member damaged");
             inflateEnd(&stream);
+            archive->resize(used);
             return false;
         }
         offset = size - stream.avail_in;
         inflateEnd(&stream);
         layer->members++;
     }
+    archive->resize(used);
     layer->trailingBytes = size - offset;
     return true;
 }
 
-bool walkArchive(const std::string &archive, long count, const char *unpackDir,
+// std::string's resize in the shape ByteBlock's has (std::string throws when it cannot).
+struct TextBuffer {
+    std::string *text;
+    bool resize(size_t size) {
+        text->resize(size);
+        return true;
+    }
+    char *data() { return &(*text)[0]; }
+    size_t size() const { return text->size(); }
+};
+
+} // namespace
+
+bool gunzipPayload(const uint8_t *data, size_t size, std::string *archive, GzipLayer *layer,
+                   std::string *error, uint64_t maxOutput) {
+    TextBuffer buffer = {archive};
+    archive->clear();
+    return gunzipInto(data, size, &buffer, layer, error, maxOutput);
+}
+
+bool gunzipPayload(const uint8_t *data, size_t size, ByteBlock *archive, GzipLayer *layer,
+                   std::string *error, uint64_t maxOutput) {
+    archive->resize(0);
+    return gunzipInto(data, size, archive, layer, error, maxOutput);
+}
+
+bool walkArchive(const char *archive, size_t archiveSize, long count, const char *unpackDir,
                  std::vector<RecordInfo> *records, uint64_t *trailingBytes, std::string *error) {
     records->clear();
     *trailingBytes = 0;
     // fmemopen refuses an empty buffer; an empty archive reads like /dev/null.
-    FILE *file = archive.empty() ? fopen("/dev/null", "rb")
-                                 : fmemopen((void *)archive.data(), archive.size(), "rb");
+    FILE *file =
+        archiveSize == 0 ? fopen("/dev/null", "rb") : fmemopen((void *)archive, archiveSize, "rb");
+    // Unbuffered: the reader takes only the small fields through the file, so nothing is copied
+    // ahead into a stream buffer that the skip over each record's data would throw away.
+    if (file != NULL)
+        setvbuf(file, NULL, _IONBF, 0);
     ArchiveReader reader;
     if (archiveAttach(&reader, file) != ARCHIVE_OK) {
         *error = systemError("opening the archive in memory");
@@ -379,7 +464,7 @@ bool walkArchive(const std::string &archive, long count, const char *unpackDir,
     }
     char name[ARCHIVE_NAME_BUFFER];
     bool ok = true;
-    std::vector<char> data;
+    std::set<std::string> madeFolders;
     for (long index = 0; count < 0 || index < count; index++) {
         int result = archiveReadName(&reader, name);
         if (result == ARCHIVE_END && count < 0)
@@ -388,13 +473,18 @@ bool walkArchive(const std::string &archive, long count, const char *unpackDir,
             uint32_t dataSize;
             result = archiveReadSize(&reader, &dataSize);
             if (result == ARCHIVE_OK) {
-                data.resize(dataSize);
-                result = archiveReadData(&reader, data.data(), dataSize);
-            }
-            if (result == ARCHIVE_OK) {
+                // The reader has checked that the data lies whole inside the archive: it is
+                // written from where it lies in memory, then passed over.
+                const char *data = archive + reader.position;
+                if (fseek(file, (long)dataSize, SEEK_CUR) != 0) {
+                    *error = systemError("reading the archive in memory");
+                    ok = false;
+                    break;
+                }
+                reader.position += dataSize;
                 records->push_back(RecordInfo{name, dataSize});
                 if (unpackDir != NULL &&
-                    !writeRecord(unpackDir, name, data.data(), dataSize, error)) {
+                    !writeRecord(unpackDir, name, data, dataSize, &madeFolders, error)) {
                     ok = false;
                     break;
                 }
@@ -412,25 +502,59 @@ bool walkArchive(const std::string &archive, long count, const char *unpackDir,
     return ok;
 }
 
-bool readWholeFile(const std::string &path, std::string *data, std::string *error) {
-    FILE *file = fopen(path.c_str(), "rb");
-    if (file == NULL) {
+namespace {
+
+// Reads a whole file into either kind of buffer, in place: sized once from the file's length and
+// grown only if the file grows meanwhile.
+template <class Buffer>
+bool readInto(const std::string &path, Buffer *content, std::string *error) {
+    int descriptor = open(path.c_str(), O_RDONLY);
+    struct stat info;
+    if (descriptor < 0 || fstat(descriptor, &info) != 0) {
         *error = systemError(path);
+        if (descriptor >= 0)
+            close(descriptor);
         return false;
     }
-    std::string content;
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, got);
-    bool failed = ferror(file) != 0;
-    fclose(file);
-    if (failed) {
-        *error = systemError(path);
-        return false;
+    size_t used = 0;
+    bool failed = !content->resize(S_ISREG(info.st_mode) ? (size_t)info.st_size + 1 : 65536);
+    while (!failed) {
+        if (used == content->size() && !content->resize(used * 2)) {
+            failed = true;
+            break;
+        }
+        ssize_t got = read(descriptor, &content->data()[used], content->size() - used);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            failed = got < 0;
+            break;
+        }
+        used += (size_t)got;
     }
-    *data = content;
+    if (failed)
+        *error = systemError(path);
+    close(descriptor);
+    if (failed)
+        return false;
+    content->resize(used);
     return true;
+}
+
+} // namespace
+
+bool readWholeFile(const std::string &path, std::string *data, std::string *error) {
+    std::string content;
+    TextBuffer buffer = {&content};
+    if (!readInto(path, &buffer, error))
+        return false;
+    data->swap(content);
+    return true;
+}
+
+bool readWholeFile(const std::string &path, ByteBlock *data, std::string *error) {
+    data->resize(0);
+    return readInto(path, data, error);
 }
 
 bool writeFileAtomically(const std::string &path, const std::string &data, std::string *error) {
@@ -460,4 +584,61 @@ bool writeFileAtomically(const std::string &path, const std::string &data, std::
         unlink(temporary.c_str());
     }
     return ok;
+}
+
+namespace {
+
+const size_t LARGE_PAGE = (size_t)2 << 20;
+
+size_t roundUp(size_t size, size_t unit) { return (size + unit - 1) / unit * unit; }
+
+} // namespace
+
+ByteBlock::~ByteBlock() {
+    if (data_ != NULL)
+        munmap(data_, capacity_);
+}
+
+ByteBlock::ByteBlock(ByteBlock &&other) noexcept
+    : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
+    other.data_ = NULL;
+    other.size_ = other.capacity_ = 0;
+}
+
+ByteBlock &ByteBlock::operator=(ByteBlock &&other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    return *this;
+}
+
+bool ByteBlock::resize(size_t size) {
+    if (size <= capacity_) {
+        if (size < size_)
+            memset(data_ + size, 0, size_ - size); // added bytes read as zero again later
+        size_ = size;
+        return true;
+    }
+    // A whole number of large pages at a large page's boundary: a mapping of one page more, its
+    // unaligned ends given back.
+    size_t capacity = roundUp(std::max(size, capacity_ * 2), LARGE_PAGE);
+    size_t mapped = capacity + LARGE_PAGE;
+    void *mapping = mmap(NULL, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
+        return false;
+    char *start = (char *)roundUp((uintptr_t)mapping, LARGE_PAGE);
+    size_t head = (size_t)(start - (char *)mapping);
+    if (head != 0)
+        munmap(mapping, head);
+    if (mapped - head - capacity != 0)
+        munmap(start + capacity, mapped - head - capacity);
+    madvise(start, capacity, MADV_HUGEPAGE); // a hint: without large pages it works all the same
+    if (size_ != 0)
+        memcpy(start, data_, size_);
+    if (data_ != NULL)
+        munmap(data_, capacity_);
+    data_ = start;
+    capacity_ = capacity;
+    size_ = size;
+    return true;
 }

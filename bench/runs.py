@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Medians and spread of the runs bench/copy-page collects.
+
+usage: runs.py < copy-page-output
+
+Reads the per-run lines of the Wine runs (copy_page.exe: the installation's figures, then the idle
+Wine program's, then the reinstallation's copy page) and of the native extraction core run after each, and prints one summary line a
+figure: median of the runs with the smallest and largest.
+"""
+import re
+import statistics
+import sys
+
+NUMBER = r"([0-9.]+)"
+RUN = re.compile(
+    r"^run (\d+): copy page " + NUMBER + r" s to the next step .*; success message after " +
+    NUMBER + r" s; peak working set " + NUMBER + r" MB, private " + NUMBER +
+    r" MB; then idle notepad: working set " + NUMBER + r" MB, private " + NUMBER + r" MB")
+REINSTALL = re.compile(r"^run (\d+) reinstallation: copy page " + NUMBER + r" s")
+REFERENCE = re.compile(r"^run (\d+) reference: native extraction core " + NUMBER + r" ms")
+
+
+def spread(values):
+    return statistics.median(values), min(values), max(values)
+
+
+def main():
+    runs, references, reinstalls = {}, {}, {}
+    for line in sys.stdin:
+        found = RUN.match(line)
+        if found:
+            runs[int(found.group(1))] = [float(v) for v in found.groups()[1:]]
+        found = REINSTALL.match(line)
+        if found:
+            reinstalls[int(found.group(1))] = float(found.group(2))
+        found = REFERENCE.match(line)
+        if found:
+            references[int(found.group(1))] = float(found.group(2))
+    if not runs or sorted(runs) != sorted(references) or sorted(runs) != sorted(reinstalls):
+        sys.exit("runs: every Wine run needs its figures and its reference run "
+                 "(%d runs, %d references, %d reinstallations)"
+             % (len(runs), len(references), len(reinstalls)))
+    n = len(runs)
+    columns = list(zip(*runs.values()))
+    copy, whole, working, private, idle_working, idle_private = (spread(c) for c in columns)
+    native = spread(list(references.values()))
+    print("copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f), target < 0.5 s"
+          % (copy[0], n, copy[1], copy[2]))
+    reinstall = spread(list(reinstalls.values()))
+    print("reinstallation copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f)"
+          % (reinstall[0], n, reinstall[1], reinstall[2]))
+    print("whole installation under Wine: median %.3f s of %d runs (min %.3f, max %.3f)"
+          % (whole[0], n, whole[1], whole[2]))
+    print("installer peak working set to the end of the copy: median %.1f MB of %d runs "
+          "(min %.1f, max %.1f)" % (working[0], n, working[1], working[2]))
+    print("installer private bytes during the copy, highest sampled: median %.1f MB of %d runs "
+          "(min %.1f, max %.1f)" % (private[0], n, private[1], private[2]))
+    print("idle Wine GUI program (notepad), after each run: working set median %.1f MB "
+          "(min %.1f, max %.1f), private median %.1f MB (min %.1f, max %.1f)"
+          % (idle_working + idle_private))
+    print("native extraction core, after each run: median %.2f ms of %d runs (min %.2f, max %.2f)"
+          % (native[0], n, native[1], native[2]))
+
+
+if __name__ == "__main__":
+    main()
