@@ -122,6 +122,42 @@ std::string describeKey(const std::string &key) {
     return text;
 }
 
+// The host's path of a Windows path, through Wine's own kernel32 export; "" without it.
+static std::string unixPath(const std::string &path) {
+    typedef char *(CDECL * UnixNameFunction)(const WCHAR *);
+    UnixNameFunction unixName = (UnixNameFunction)(void (*)())GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    if (unixName == NULL || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return "";
+    char *name = unixName(wide);
+    if (name == NULL)
+        return "";
+    std::string out = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+
+bool makeFolderLink(const std::string &target, const std::string &linkPath) {
+    std::string from = unixPath(target), to = unixPath(linkPath);
+    if (from.empty() || to.empty())
+        return false;
+    // Wine starts a host program given by its Z: path.
+    std::string command = "Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DWORD attributes = GetFileAttributesA(linkPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool makeLink(const std::string &target, const std::string &linkPath) {
     CoInitialize(NULL);
     IShellLinkA *link = NULL;
