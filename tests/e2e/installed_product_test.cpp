@@ -69,6 +69,12 @@ class InstalledProduct : public ::testing::Test {
     }
     void reset() {
         installed::closeShellWindows();
+        installed::removeFolderLink(std::string(INSTALL_DIR) + "\\Brush");
+        // The uninstaller's copies: a running program cannot delete its own file, so under Wine
+        // (which never restarts) they would stay.
+        for (const std::string &name : installed::folderEntries(temporaryFolder()))
+            if (name.compare(0, 19, "Quillary-uninstall-") == 0)
+                driver::removeTree(temporaryFolder() + "\\" + name);
         driver::removeTree(INSTALL_DIR);
         driver::removeTree(group);
         driver::removeTree(desktop + "\\Quillary.lnk");
@@ -277,16 +283,17 @@ TEST_F(InstalledProduct, InstallingAgainAfterUninstallingGivesTheSameInstallatio
     EXPECT_TRUE(second.files == first.files);
 }
 
+// Runs in the ctest entry e2e.planted-dlls, which sets the overrides.
 TEST_F(InstalledProduct, UninstallerLoadsNoDllPlantedInTheTemporaryFolder) {
     install();
+    ASSERT_TRUE(markers::nativeFirstInForce(markers::onDemandNames()))
+        << "WINEDLLOVERRIDES lacks " << markers::nativeFirstEntry(markers::onDemandNames())
+        << ": run this in the ctest entry e2e.planted-dlls";
     std::string temp = temporaryFolder();
     ASSERT_FALSE(temp.empty());
     markers::clear();
     ASSERT_TRUE(markers::plant(temp, markers::onDemandNames())) << temp;
-    {
-        markers::NativeFirst nativeFirst(markers::onDemandNames());
-        EXPECT_EQ(answerYes(startUninstaller()), REMOVED);
-    }
+    EXPECT_EQ(answerYes(startUninstaller()), REMOVED);
     expectNothingOfTheProductBut({});
     EXPECT_FALSE(installed::exists(INSTALL_DIR));
     EXPECT_EQ(markers::found(), std::vector<std::string>{}) << "DLLs loaded from " << temp;
@@ -347,12 +354,12 @@ TEST_F(InstalledProduct, UninstallerLeavesALinkedFolderAndWhatItLeadsTo) {
     EXPECT_TRUE(installed::keyExists(installed::UNINSTALL_ENTRY)) << "a partial removal keeps it";
     EXPECT_TRUE(installed::exists(std::string(INSTALL_DIR) + "\\uninstall.exe"));
     EXPECT_TRUE(installed::exists(brushes));
-    RemoveDirectoryA(brushes.c_str());
 }
 
 TEST_F(InstalledProduct, UninstallerKeepsTheEntryWhileAFileStaysAndFinishesOnASecondRun) {
     install();
-    std::string held = std::string(INSTALL_DIR) + "\\Readme.wri";
+    // As the payload names it.
+    std::string held = std::string(INSTALL_DIR) + "\\readme.wri";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     std::string text = answerYes(startUninstaller(), 2);

@@ -1,7 +1,8 @@
 // The installer started from a folder where someone has put DLLs of system names (a Downloads
 // folder anyone's programs can write to), with Wine told to take a native copy of those names
 // wherever its search finds one: a whole installation through the directory browser and the
-// shortcut page's folder browser loads none of them.
+// shortcut page's folder browser loads none of them. Runs in the ctest entry e2e.planted-dlls,
+// which sets the overrides.
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@ using namespace pages;
 
 namespace {
 
-const char DOWNLOADS[] = "C:\\users\\Public\\Downloads\\planted";
+// A folder anyone can write to, as a Downloads folder is.
+const char DOWNLOADS[] = "C:\\users\\Public\\Downloaded setup";
 const DWORD COPY_TIMEOUT_MS = 60000;
 
 class PlantedDlls : public ::testing::Test {
@@ -40,12 +42,14 @@ class PlantedDlls : public ::testing::Test {
 } // namespace
 
 TEST_F(PlantedDlls, InstallerLoadsNoneOfTheDllsBesideIt) {
+    ASSERT_TRUE(markers::nativeFirstInForce(markers::onDemandNames()))
+        << "WINEDLLOVERRIDES lacks " << markers::nativeFirstEntry(markers::onDemandNames())
+        << ": run this in the ctest entry e2e.planted-dlls";
     ASSERT_TRUE(CreateDirectoryA(DOWNLOADS, NULL));
     std::string setup = std::string(DOWNLOADS) + "\\Quillary-Setup.exe";
     ASSERT_TRUE(CopyFileA(driver::environment("QUILLARY_INSTALLER").c_str(), setup.c_str(), FALSE));
     ASSERT_TRUE(markers::plant(DOWNLOADS, markers::onDemandNames()));
 
-    markers::NativeFirst nativeFirst(markers::onDemandNames());
     Installer installer = Installer::start(setup, DOWNLOADS);
     Window destination = reachDestination(installer);
     destination.press(IDC_BROWSE);

@@ -13,8 +13,6 @@
 namespace markers {
 
 static const char OVERRIDES[] = "WINEDLLOVERRIDES";
-// What the bench sets: no Mono and Gecko install prompts.
-static const char BENCH_OVERRIDES[] = "mscoree,mshtml=";
 
 const std::vector<std::string> &onDemandNames() {
     static const std::vector<std::string> names = {"comctl32", "uxtheme", "propsys", "dwmapi",
@@ -50,22 +48,15 @@ std::vector<std::string> found() {
     return names;
 }
 
-NativeFirst::NativeFirst(const std::vector<std::string> &names) : hadFormer_(false) {
-    char former[1024];
-    DWORD length = GetEnvironmentVariableA(OVERRIDES, former, sizeof(former));
-    if (length > 0 && length < sizeof(former)) {
-        former_ = former;
-        hadFormer_ = true;
-    }
-    std::string value = std::string(BENCH_OVERRIDES) + ";";
+std::string nativeFirstEntry(const std::vector<std::string> &names) {
+    std::string entry;
     for (size_t i = 0; i < names.size(); i++)
-        value += (i > 0 ? "," : "") + names[i];
-    value += "=n,b";
-    SetEnvironmentVariableA(OVERRIDES, value.c_str());
+        entry += (i > 0 ? "," : "") + names[i];
+    return entry + "=n,b";
 }
 
-NativeFirst::~NativeFirst() {
-    SetEnvironmentVariableA(OVERRIDES, hadFormer_ ? former_.c_str() : NULL);
+bool nativeFirstInForce(const std::vector<std::string> &names) {
+    return driver::environment(OVERRIDES).find(nativeFirstEntry(names)) != std::string::npos;
 }
 
 } // namespace markers

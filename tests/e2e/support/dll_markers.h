@@ -20,18 +20,12 @@ void clear();
 // The module names that left a marker ("uxtheme.dll", ...), sorted.
 std::vector<std::string> found();
 
-// While it lives, programs started from this process prefer native copies of names
-// (WINEDLLOVERRIDES); the former value comes back afterwards.
-class NativeFirst {
-  public:
-    explicit NativeFirst(const std::vector<std::string> &names);
-    NativeFirst(const NativeFirst &) = delete;
-    NativeFirst &operator=(const NativeFirst &) = delete;
-    ~NativeFirst();
-
-  private:
-    std::string former_;
-    bool hadFormer_;
-};
+// The WINEDLLOVERRIDES entry that makes Wine prefer native copies of names. Wine reads it from
+// the host environment of the first Wine process only (a value set from a Windows program does
+// not reach the programs it starts), so the scenarios run in their own ctest entry that sets it;
+// they check that it is in force.
+std::string nativeFirstEntry(const std::vector<std::string> &names);
+// True when this process's WINEDLLOVERRIDES holds that entry.
+bool nativeFirstInForce(const std::vector<std::string> &names);
 
 } // namespace markers

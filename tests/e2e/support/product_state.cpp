@@ -1,11 +1,14 @@
 // Reads and sets up what an installation of the product leaves on the machine.
 #include "product_state.h"
 
+#include "installer_driver.h"
+
 #include <objbase.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace installed {
@@ -138,12 +141,14 @@ static std::string unixPath(const std::string &path) {
     return out;
 }
 
-bool makeFolderLink(const std::string &target, const std::string &linkPath) {
-    std::string from = unixPath(target), to = unixPath(linkPath);
-    if (from.empty() || to.empty())
-        return false;
-    // Wine starts a host program given by its Z: path.
-    std::string command = "Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"";
+static bool isLink(const std::string &path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Starts a host program given by its Z: path (Wine starts those itself) and waits until done
+// holds: the handle Wine gives for a host process does not wait for it.
+static bool runOnHost(const std::string &command, const std::function<bool()> &done) {
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};
@@ -151,11 +156,23 @@ bool makeFolderLink(const std::string &target, const std::string &linkPath) {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    DWORD attributes = GetFileAttributesA(linkPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return driver::waitFor(done, 10000);
+}
+
+bool makeFolderLink(const std::string &target, const std::string &linkPath) {
+    std::string from = unixPath(target), to = unixPath(linkPath);
+    if (from.empty() || to.empty())
+        return false;
+    return runOnHost("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"",
+                     [&] { return isLink(linkPath); });
+}
+
+void removeFolderLink(const std::string &linkPath) {
+    std::string path = unixPath(linkPath);
+    if (!path.empty() && isLink(linkPath))
+        runOnHost("Z:\\bin\\rm -f \"" + path + "\"", [&] { return !isLink(linkPath); });
 }
 
 bool makeLink(const std::string &target, const std::string &linkPath) {

@@ -30,6 +30,9 @@ std::string describeKey(const std::string &key);
 // with the host's own ln: Wine shows such a link as a reparse point, and cannot make one
 // itself. False when the link is not there afterwards.
 bool makeFolderLink(const std::string &target, const std::string &linkPath);
+// Removes such a link, and only the link: Wine's RemoveDirectory would remove the folder it
+// leads to.
+void removeFolderLink(const std::string &linkPath);
 
 // Writes a shell link to target at linkPath.
 bool makeLink(const std::string &target, const std::string &linkPath);
