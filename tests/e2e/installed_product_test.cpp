@@ -185,8 +185,12 @@ class InstalledProduct : public ::testing::Test {
 
     // The uninstaller's own file and folder may go a moment after its process ended.
     void expectNothingOfTheProductBut(const std::vector<std::string> &left) {
-        driver::waitFor([&] { return installed::listTree(INSTALL_DIR) == left; },
-                        UNINSTALLER_GONE_MS);
+        driver::waitFor(
+            [&] {
+                return installed::listTree(INSTALL_DIR) == left &&
+                       (!left.empty() || !installed::exists(INSTALL_DIR));
+            },
+            UNINSTALLER_GONE_MS);
         EXPECT_EQ(installed::listTree(INSTALL_DIR), left);
         expectNoLinkNorKey();
     }
