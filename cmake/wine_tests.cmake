@@ -97,4 +97,4 @@ add_test(NAME e2e.planted-dlls
             --gtest_filter=PlantedDlls.*:InstalledProduct.UninstallerLoadsNoDll*)
 set_tests_properties(e2e.planted-dlls PROPERTIES
     LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300
-    ENVIRONMENT "QUILLARY_NATIVE_FIRST=comctl32,uxtheme,propsys,dwmapi,msimg32,oleacc,profapi,cryptbase")
+    ENVIRONMENT "QUILLARY_NATIVE_FIRST=comctl32,uxtheme,propsys,dwmapi,msimg32,oleacc,windowscodecs,shdocvw")

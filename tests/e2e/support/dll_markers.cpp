@@ -15,8 +15,9 @@ namespace markers {
 static const char OVERRIDES[] = "WINEDLLOVERRIDES";
 
 const std::vector<std::string> &onDemandNames() {
-    static const std::vector<std::string> names = {"comctl32", "uxtheme", "propsys", "dwmapi",
-                                                   "msimg32",  "oleacc",  "profapi", "cryptbase"};
+    static const std::vector<std::string> names = {"comctl32",      "uxtheme", "propsys",
+                                                   "dwmapi",        "msimg32", "oleacc",
+                                                   "windowscodecs", "shdocvw"};
     return names;
 }
 
