@@ -9,6 +9,9 @@
 #   QUILLARY_BUILD_DIR  the build tree, as a Windows path
 #   QUILLARY_SOURCE_DIR the source tree, as a Windows path
 #   WINEPREFIX          the prefix, as a Linux path (its drive_c is C:)
+# With QUILLARY_NATIVE_FIRST set (DLL names, comma-separated), Wine prefers native copies of those
+# names wherever its search finds one, in every process of the run: Wine reads WINEDLLOVERRIDES
+# from the host environment only.
 set -euo pipefail
 
 [ $# -ge 2 ] || {
@@ -39,6 +42,9 @@ windows_path() {
     printf 'Z:%s' "$p"
 }
 
+if [ -n "${QUILLARY_NATIVE_FIRST:-}" ]; then
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$QUILLARY_NATIVE_FIRST=n,b"
+fi
 export QUILLARY_INSTALLER=${QUILLARY_INSTALLER:-$(windows_path "$build_dir/win64/installer/Quillary-Setup.exe")}
 export QUILLARY_BUILD_DIR=$(windows_path "$build_dir")
 export QUILLARY_SOURCE_DIR=$(windows_path "$source_dir")

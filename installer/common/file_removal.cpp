@@ -48,3 +48,40 @@ int isReparsePoint(const char *path) {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
+
+// Schedules path for deletion at the next restart (administrators only); 1 when scheduled.
+static int removeAtRestart(const char *path) {
+    return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 2;
+}
+
+int removeFileOrAtRestart(const char *path) {
+    if (removeFileRetrying(path) == 0)
+        return 0;
+    return removeAtRestart(path);
+}
+
+int removeFolderOrAtRestart(const char *path) {
+    if (removeEmptyFolder(path) == 0)
+        return 0;
+    return removeAtRestart(path);
+}
+
+int folderHoldsOnly(const char *folder, const char *name) {
+    char pattern[MAX_PATH];
+    if (lstrlenA(folder) + 3 > (int)sizeof(pattern))
+        return 0;
+    lstrcpyA(pattern, folder);
+    lstrcatA(pattern, "\\*");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 1;
+    int only = 1;
+    do {
+        const char *entry = found.cFileName;
+        if (lstrcmpA(entry, ".") != 0 && lstrcmpA(entry, "..") != 0 && lstrcmpiA(entry, name) != 0)
+            only = 0;
+    } while (only && FindNextFileA(search, &found));
+    FindClose(search);
+    return only;
+}

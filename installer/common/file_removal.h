@@ -25,3 +25,15 @@ int removeEmptyFolder(const char *path);
 // 1 when path is a junction, a symbolic link or another reparse point; 0 otherwise (also when
 // it does not exist). Nothing is ever deleted through one.
 int isReparsePoint(const char *path);
+
+// Deletes a file, or when it cannot be deleted now (a running program's file), has the system
+// delete it at the next restart. Returns 0 when it is gone now, 1 when it waits for the restart,
+// 2 when neither could be done.
+int removeFileOrAtRestart(const char *path);
+
+// Removes a folder when it is empty, or has the system remove it at the next restart, after the
+// files scheduled before it. Same returns as removeFileOrAtRestart.
+int removeFolderOrAtRestart(const char *path);
+
+// 1 when folder holds nothing but a file named name (any case), or nothing at all; 0 otherwise.
+int folderHoldsOnly(const char *folder, const char *name);

@@ -11,6 +11,7 @@
 #include "common/file_removal.h"
 #include "common/paths.h"
 #include "common/product.h"
+#include "entry_folders.h"
 #include "installed_files.h"
 #include "system/registry_entries.h"
 
@@ -27,6 +28,14 @@ static const struct {
 // The links the shortcut page makes in the program group.
 static const char *const GROUP_LINKS[] = {PROGRAM_LINK, UNINSTALL_LINK, README_LINK};
 static const char DESKTOP_LINK[] = PROGRAM_LINK;
+// The key whose values name the Program Files folders.
+static const char WINDOWS_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+// The Program Files folders as Windows names them: this program's view, the 32-bit one on a
+// 64-bit system, and the 64-bit one seen from a 32-bit program.
+static const char *const PROGRAM_FILES_VALUES[] = {"ProgramFilesDir", "ProgramFilesDir (x86)",
+                                                   "ProgramW6432Dir"};
+// How a folder left because it is a junction or link is named in the closing message.
+static const char LINK_NOTE[] = " (a link to another folder, left in place)";
 
 // Reads a string value of an HKEY_LOCAL_MACHINE key into out; 0 when a non-empty string fit.
 static int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize) {
@@ -45,23 +54,68 @@ static int readMachineString(const char *keyName, const char *valueName, char *o
     return 0;
 }
 
+// The folders an uninstall entry may never name: the Windows folder, the system folders and the
+// Program Files folders themselves. Fills folders (count entries of MAX_PATH bytes, unused ones
+// empty) and returns how many there are.
+static size_t protectedFolders(char (*folders)[MAX_PATH], size_t count) {
+    size_t used = 0;
+    for (size_t i = 0; i < count; i++)
+        folders[i][0] = '\0';
+    UINT length = GetWindowsDirectoryA(folders[used], MAX_PATH);
+    used += length > 0 && length < MAX_PATH;
+    length = GetSystemDirectoryA(folders[used], MAX_PATH);
+    used += length > 0 && length < MAX_PATH;
+    length = GetSystemWow64DirectoryA(folders[used], MAX_PATH);
+    used += length > 0 && length < MAX_PATH;
+    for (size_t i = 0; i < sizeof(PROGRAM_FILES_VALUES) / sizeof(PROGRAM_FILES_VALUES[0]); i++)
+        if (used < count && readMachineString(WINDOWS_VERSION_KEY, PROGRAM_FILES_VALUES[i],
+                                              folders[used], MAX_PATH) == 0)
+            used++;
+    return used;
+}
+
+// Reads a folder value of the uninstall entry into out and checks it. 0: a folder the removal
+// may act on; INSTALLATION_MISSING: no such value; INSTALLATION_REFUSED: any other folder.
+static int readEntryFolder(const char *entry, const char *valueName, char *out, DWORD outSize) {
+    if (readMachineString(entry, valueName, out, outSize) != 0) {
+        // A value too long for the buffer is there, but not a folder of this product.
+        HKEY key;
+        DWORD size = 0;
+        int present =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry, 0, KEY_READ, &key) == ERROR_SUCCESS &&
+            RegQueryValueExA(key, valueName, NULL, NULL, NULL, &size) == ERROR_SUCCESS && size > 1;
+        if (present)
+            RegCloseKey(key);
+        return present ? INSTALLATION_REFUSED : INSTALLATION_MISSING;
+    }
+    dropTrailingBackslash(out);
+    char folders[8][MAX_PATH];
+    const char *names[8];
+    size_t count = protectedFolders(folders, 8);
+    for (size_t i = 0; i < count; i++)
+        names[i] = folders[i];
+    if (!isEntryFolderAllowed(out, names, count)) {
+        out[0] = '\0';
+        return INSTALLATION_REFUSED;
+    }
+    return 0;
+}
+
 int readInstallation(Installation *installation) {
     memset(installation, 0, sizeof(*installation));
     char entry[REGISTRY_BUFFER];
     snprintf(entry, sizeof(entry), "%s\\%s", UNINSTALL_KEY, PRODUCT_SUBKEY);
-    if (readMachineString(entry, "Progdir", installation->installDir,
-                          sizeof(installation->installDir)) != 0)
-        return 1;
-    dropTrailingBackslash(installation->installDir);
-    // A drive root or a relative name is never a folder this product was installed into.
-    if (strlen(installation->installDir) < 4 || installation->installDir[1] != ':') {
-        installation->installDir[0] = '\0';
-        return 1;
+    int found = readEntryFolder(entry, "Progdir", installation->installDir,
+                                sizeof(installation->installDir));
+    if (found != 0)
+        return found;
+    // No "Scdir": the installation has no program group.
+    found = readEntryFolder(entry, "Scdir", installation->groupDir, sizeof(installation->groupDir));
+    if (found == INSTALLATION_REFUSED) {
+        memset(installation, 0, sizeof(*installation));
+        return INSTALLATION_REFUSED;
     }
-    if (readMachineString(entry, "Scdir", installation->groupDir, sizeof(installation->groupDir)) ==
-        0)
-        dropTrailingBackslash(installation->groupDir);
-    return 0;
+    return INSTALLATION_FOUND;
 }
 
 // Deletes one file; a file that is not there counts as removed, one held open for a moment by
@@ -154,21 +208,83 @@ static LONG deleteKeyTree(HKEY parent, const char *name) {
     return RegDeleteKeyA(parent, name);
 }
 
-void removeInstallation(const Installation *installation, RemovalReport *report) {
-    const char *dir = installation->installDir;
-    for (size_t i = 0; i < sizeof(INSTALLED_FILES) / sizeof(INSTALLED_FILES[0]); i++)
-        removeFile(dir, INSTALLED_FILES[i], report);
-    for (size_t i = 0; i < sizeof(INSTALLED_FOLDERS) / sizeof(INSTALLED_FOLDERS[0]); i++)
-        removeFolderBelow(dir, INSTALLED_FOLDERS[i], report);
-    removeFolderBelow(dir, SAMPLE_FOLDER_NAME, report);
-    removeFolder(dir, report);
+// Notes a folder left because it is a junction or link.
+static void reportLink(RemovalReport *report, const char *folder) {
+    char item[RECORD_PATH_BUFFER + sizeof(LINK_NOTE)];
+    snprintf(item, sizeof(item), "%s%s", folder, LINK_NOTE);
+    reportFailed(report, item);
+}
 
-    if (installation->groupDir[0] != '\0') {
-        for (size_t i = 0; i < sizeof(GROUP_LINKS) / sizeof(GROUP_LINKS[0]); i++)
-            removeFile(installation->groupDir, GROUP_LINKS[i], report);
-        removeFolder(installation->groupDir, report);
+// 1 when a folder on the way from dir to name (name itself too, unless only its parents count)
+// is a junction or link.
+static int isThroughLink(const char *dir, const char *name, int parentsOnly) {
+    char path[RECORD_PATH_BUFFER];
+    for (size_t i = 0; name[i] != '\0'; i++) {
+        int atEnd = name[i + 1] == '\0';
+        if ((name[i + 1] != '\\' && !atEnd) || (atEnd && parentsOnly))
+            continue;
+        if (snprintf(path, sizeof(path), "%s\\%.*s", dir, (int)(i + 1), name) >=
+                (int)sizeof(path) ||
+            isReparsePoint(path))
+            return 1;
     }
+    return 0;
+}
+
+// The payload's files and folders and the installation folder itself.
+static void removeInstalledFiles(const char *dir, int keepUninstaller, RemovalReport *report) {
+    if (isReparsePoint(dir)) {
+        reportLink(report, dir);
+        return;
+    }
+    const size_t folderCount = sizeof(INSTALLED_FOLDERS) / sizeof(INSTALLED_FOLDERS[0]);
+    const char *folders[folderCount + 1];
+    for (size_t i = 0; i < folderCount; i++)
+        folders[i] = INSTALLED_FOLDERS[i];
+    folders[folderCount] = SAMPLE_FOLDER_NAME;
+    // Each linked folder is named once, at its top; nothing below it is touched.
+    for (const char *folder : folders) {
+        char path[RECORD_PATH_BUFFER];
+        if (joinGroupPath(path, sizeof(path), dir, folder) == 0 && isReparsePoint(path) &&
+            !isThroughLink(dir, folder, 1))
+            reportLink(report, path);
+    }
+    for (size_t i = 0; i < sizeof(INSTALLED_FILES) / sizeof(INSTALLED_FILES[0]); i++) {
+        if (keepUninstaller && lstrcmpiA(INSTALLED_FILES[i], PRODUCT_UNINSTALLER) == 0)
+            continue;
+        if (!isThroughLink(dir, INSTALLED_FILES[i], 1))
+            removeFile(dir, INSTALLED_FILES[i], report);
+    }
+    for (const char *folder : folders)
+        if (!isThroughLink(dir, folder, 0))
+            removeFolderBelow(dir, folder, report);
+    if (!keepUninstaller)
+        removeFolder(dir, report);
+    else if (!folderHoldsOnly(dir, PRODUCT_UNINSTALLER))
+        reportKept(report, dir);
+}
+
+// The three links by name, and the group folder when it is then empty and the product's own.
+static void removeGroup(const char *groupDir, RemovalReport *report) {
+    if (groupDir[0] == '\0')
+        return;
+    if (isReparsePoint(groupDir)) {
+        reportLink(report, groupDir);
+        return;
+    }
+    for (size_t i = 0; i < sizeof(GROUP_LINKS) / sizeof(GROUP_LINKS[0]); i++)
+        removeFile(groupDir, GROUP_LINKS[i], report);
+    if (lastNameIs(groupDir, PRODUCT_NAME))
+        removeFolder(groupDir, report);
+}
+
+void removeInstallation(const Installation *installation, int keepUninstaller,
+                        RemovalReport *report) {
+    removeInstalledFiles(installation->installDir, keepUninstaller, report);
+    removeGroup(installation->groupDir, report);
     removeDesktopLink(installation, report);
+    if (report->failedCount + report->failedUnlisted > 0)
+        return;
 
     for (size_t i = 0; i < sizeof(PRODUCT_KEYS) / sizeof(PRODUCT_KEYS[0]); i++) {
         char key[REGISTRY_BUFFER];
@@ -182,4 +298,15 @@ void removeInstallation(const Installation *installation, RemovalReport *report)
         snprintf(item, sizeof(item), "HKEY_LOCAL_MACHINE\\%s", key);
         reportFailed(report, item);
     }
+}
+
+int removeUninstaller(const Installation *installation) {
+    char path[RECORD_PATH_BUFFER];
+    if (joinGroupPath(path, sizeof(path), installation->installDir, PRODUCT_UNINSTALLER) != 0)
+        return 1;
+    int fileLeft = removeFileOrAtRestart(path);
+    // A folder that still holds files of the user's stays, now and at the restart.
+    if (!folderHoldsOnly(installation->installDir, PRODUCT_UNINSTALLER))
+        return 1;
+    return fileLeft != 0 || removeFolderOrAtRestart(installation->installDir) != 0;
 }

@@ -10,13 +10,32 @@ struct Installation {
     char groupDir[512];   // the "Scdir" value: the program group folder; may be empty
 };
 
-// Reads the installation from the product's uninstall entry. Returns 0 when "Progdir" names a
-// folder path; 1 when the entry or the value is missing, empty, a drive root or too long.
+// What readInstallation found.
+enum {
+    INSTALLATION_FOUND = 0,   // both folders may be acted on
+    INSTALLATION_MISSING = 1, // no entry, or no "Progdir" in it
+    INSTALLATION_REFUSED = 2, // "Progdir" or "Scdir" names a folder that cannot be the product's
+};
+
+// Reads the installation from the product's uninstall entry and checks its folders: each must be
+// a full local path in normal form, below a drive root, and neither the Windows folder, the
+// system folder nor a Program Files folder itself. A trailing backslash is dropped first.
+// Returns one of the values above; installation is empty unless INSTALLATION_FOUND.
 int readInstallation(Installation *installation);
 
 // Removes what the installer made, leaving every other file: the payload's files, their folders
 // and the sample-pictures folder when empty, the installation folder when empty, the three group
-// links and the group folder when empty, the all-users desktop link when it points into the
-// installation, and the product's registry keys. A file already gone is not a failure; anything
-// still there afterwards is noted in report.
-void removeInstallation(const Installation *installation, RemovalReport *report);
+// links, the group folder when it is then empty and named after the product, the all-users
+// desktop link when it points into the installation. Nothing is removed inside a folder that is
+// a junction or symbolic link: the folder is left and noted. The product's registry keys go only
+// when everything else did, so that an incomplete removal can be run again from the system's
+// list of programs. A file already gone is not a failure; anything still there afterwards is
+// noted in report.
+// With keepUninstaller, the installation's uninstall.exe (still running, in the process that
+// started this removal) and the installation folder are left for removeUninstaller.
+void removeInstallation(const Installation *installation, int keepUninstaller,
+                        RemovalReport *report);
+
+// Removes the installation's uninstall.exe and then the installation folder when empty, either
+// now or, where they cannot go now, at the next restart. Returns 0 when both are gone now.
+int removeUninstaller(const Installation *installation);

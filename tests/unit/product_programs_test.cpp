@@ -9,6 +9,7 @@
 
 #include "bitmap_file.h"
 #include "command_line.h"
+#include "entry_folders.h"
 #include "removal_report.h"
 
 namespace {
@@ -245,6 +246,85 @@ TEST(RemovalReport, SaysSuccessNamesWhatStaysAndNeverOverflows) {
     char more[32];
     snprintf(more, sizeof(more), "(and %d more)", report.failedUnlisted);
     EXPECT_NE(strstr(text, more), nullptr) << text;
+}
+
+TEST(RemovalReport, ListTakesAnItemThatEndsAtItsLastByteAndNoLonger) {
+    RemovalReport report;
+    reportClear(&report);
+    reportFailed(&report, "a"); // "a\n": two bytes used
+    // With its line feed and the terminator, this item fills the list to its very last byte.
+    std::string fits(sizeof(report.failed) - 4, 'x');
+    reportFailed(&report, fits.c_str());
+    EXPECT_EQ(report.failedCount, 2);
+    EXPECT_EQ(report.failedUnlisted, 0);
+    EXPECT_EQ(strlen(report.failed), sizeof(report.failed) - 1);
+    EXPECT_EQ(report.failed[sizeof(report.failed) - 2], '\n');
+
+    RemovalReport other;
+    reportClear(&other);
+    reportFailed(&other, "a");
+    reportFailed(&other, (fits + "x").c_str()); // one byte more than the list holds
+    EXPECT_EQ(other.failedCount, 1);
+    EXPECT_EQ(other.failedUnlisted, 1);
+    EXPECT_STREQ(other.failed, "a\n");
+    EXPECT_EQ(other.keptCount, 0) << "written past the list";
+}
+
+TEST(EntryFolders, AcceptsOnlyPlainFullLocalFoldersOutsideTheSystemsOwn) {
+    const char *const protectedFolders[] = {"C:\\windows", "C:\\windows\\system32",
+                                            "C:\\Program Files\\"};
+    struct {
+        const char *path;
+        int allowed;
+    } cases[] = {
+        {"C:\\Program Files\\Quillary", 1},
+        {"d:\\Apps\\Quillary Test", 1},
+        {"C:\\a", 1},
+        {"C:\\.hidden\\x", 1},
+        {"", 0},
+        {"C:", 0},
+        {"C:\\", 0},       // a drive root
+        {"C:Quillary", 0}, // relative to the drive's current folder
+        {"Quillary", 0},
+        {"\\\\server\\share\\Quillary", 0},
+        {"\\Program Files\\Quillary", 0},
+        {"1:\\Quillary", 0},
+        {"C:\\Apps\\", 0}, // not the normal form (the caller drops one trailing backslash)
+        {"C:\\Apps\\\\Quillary", 0},
+        {"C:\\Apps\\.\\Quillary", 0},
+        {"C:\\Apps\\..", 0},
+        {"C:\\Apps\\..\\windows", 0},
+        {"C:\\Apps\\Quillary ", 0},
+        {"C:\\Apps\\Quillary.", 0},
+        {"C:\\Apps/Quillary", 0},
+        {"C:\\Apps\\a:b", 0},
+        {"C:\\Apps\\Quill?ry", 0},
+        {"C:\\Apps\\Quill\tary", 0},
+        {"C:\\WINDOWS", 0},
+        {"c:\\Windows\\System32", 0},
+        {"C:\\Program files", 0},
+        {"C:\\windows\\Temp", 1}, // below the Windows folder is not the folder itself
+        {"C:\\Program Files (x86)", 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(isEntryFolderAllowed(c.path, protectedFolders, 3), c.allowed) << c.path;
+    EXPECT_EQ(isEntryFolderAllowed("C:\\windows", protectedFolders, 0), 1)
+        << "only the folders passed in are protected";
+
+    EXPECT_EQ(lastNameIs("C:\\Start Menu\\Programs\\quillary", "Quillary"), 1);
+    EXPECT_EQ(lastNameIs("C:\\Start Menu\\Programs\\Quillary2", "Quillary"), 0);
+    EXPECT_EQ(lastNameIs("C:\\Start Menu\\Programs", "Quillary"), 0);
+
+    const char *folder = "C:\\Program Files\\Quillary";
+    EXPECT_EQ(
+        isProgramInFolder("c:\\program files\\QUILLARY\\Uninstall.EXE", folder, "uninstall.exe"),
+        1);
+    for (const char *other :
+         {"C:\\Program Files\\Quillary2\\uninstall.exe",
+          "C:\\Program Files\\Quillary\\x\\uninstall.exe",
+          "C:\\Program Files\\Quillaryuninstall.exe", "C:\\Program Files\\Quillary\\uninstall.exe2",
+          "C:\\Users\\me\\Downloads\\uninstall.exe", ""})
+        EXPECT_EQ(isProgramInFolder(other, folder, "uninstall.exe"), 0) << other;
 }
 
 } // namespace

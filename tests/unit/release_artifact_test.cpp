@@ -1,5 +1,6 @@
-// What the shipped installer tells Windows about itself: a stripped, stamp-free image, the
-// application manifest and the version resource with the product's names and version.
+// What the shipped programs tell Windows about themselves: the installer a stripped, stamp-free
+// image, and it and the product's two programs it carries each an application manifest with the
+// rights it needs and a version resource with the product's names and version.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
@@ -17,6 +18,18 @@ namespace {
 const char SHIPPED[] = QUILLARY_BINARY_DIR "/win32/installer/Quillary-Setup.exe";
 const uint32_t RT_VERSION_TYPE = 16, RT_MANIFEST_TYPE = 24;
 const uint32_t VERSION_ID = 1, MANIFEST_ID = 1; // CREATEPROCESS_MANIFEST_RESOURCE_ID
+
+// Each i686 program, the rights its manifest asks for and the names its version resource gives.
+struct Program {
+    const char *path, *level, *description, *fileName;
+};
+const Program PROGRAMS[] = {
+    {SHIPPED, "requireAdministrator", "Quillary - Setup", "Quillary-Setup.exe"},
+    {QUILLARY_BINARY_DIR "/win32/product/quillary/uninstall.exe", "requireAdministrator",
+     "Quillary - Uninstall", "uninstall.exe"},
+    {QUILLARY_BINARY_DIR "/win32/product/quillary/Quillary.exe", "asInvoker", "Quillary",
+     "Quillary.exe"},
+};
 
 // The version as the maintainer writes it in VERSION at the root of the sources.
 std::string productVersion() {
@@ -82,62 +95,71 @@ TEST(ShippedInstaller, IsStrippedAndCarriesNoTimeStamp) {
             << "debug section " << exe.sectionName(i) << " is left in";
 }
 
-TEST(ShippedInstaller, ManifestAsksForAdministratorOnVistaToCurrentWithClassicControls) {
-    pe::PeFile exe = pe::readPe(SHIPPED);
-    std::vector<unsigned char> data = exe.resource(RT_MANIFEST_TYPE, MANIFEST_ID);
-    ASSERT_FALSE(data.empty()) << "no application manifest (type 24, id 1)";
-    std::string manifest(data.begin(), data.end());
-    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""),
-              std::string::npos)
-        << manifest;
-    // The operating-system ids Windows defines for each release, from Vista to 10 and 11.
-    for (const char *os : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
-                           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
-                           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
-                           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
-                           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) // 10 and 11
-        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + os + "\""), std::string::npos)
-            << "supportedOS " << os << " missing";
-    EXPECT_EQ(manifest.find("<dependency"), std::string::npos)
-        << "the manifest pulls in a side-by-side assembly (common controls 6?)";
+TEST(ShippedPrograms, ManifestsAskForTheirRightsOnVistaToCurrentWithClassicControls) {
+    for (const Program &program : PROGRAMS) {
+        SCOPED_TRACE(program.path);
+        pe::PeFile exe = pe::readPe(program.path);
+        std::vector<unsigned char> data = exe.resource(RT_MANIFEST_TYPE, MANIFEST_ID);
+        ASSERT_FALSE(data.empty()) << "no application manifest (type 24, id 1)";
+        std::string manifest(data.begin(), data.end());
+        EXPECT_NE(
+            manifest.find(std::string("<requestedExecutionLevel level=\"") + program.level + "\""),
+            std::string::npos)
+            << manifest;
+        // The operating-system ids Windows defines for each release, from Vista to 10 and 11.
+        for (const char *os : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+                               "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+                               "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+                               "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) // 10 and 11
+            EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + os + "\""),
+                      std::string::npos)
+                << "supportedOS " << os << " missing";
+        EXPECT_EQ(manifest.find("<dependency"), std::string::npos)
+            << "the manifest pulls in a side-by-side assembly (common controls 6?)";
+    }
 }
 
-TEST(ShippedInstaller, VersionResourceNamesTheProductAndItsVersion) {
+TEST(ShippedPrograms, VersionResourcesNameTheProductAndItsVersion) {
     std::string version = productVersion();
     ASSERT_FALSE(version.empty()) << "no version in " QUILLARY_SOURCE_DIR "/VERSION";
     unsigned major = 0, minor = 0, patch = 0;
     ASSERT_EQ(sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3) << version;
 
-    pe::PeFile exe = pe::readPe(SHIPPED);
-    std::vector<unsigned char> data = exe.resource(RT_VERSION_TYPE, VERSION_ID);
-    ASSERT_FALSE(data.empty()) << "no version resource (type 16, id 1)";
-    VersionNode root;
-    size_t end;
-    ASSERT_TRUE(parseNode(data, 0, &root, &end)) << "damaged version resource";
-    EXPECT_EQ(root.key, "VS_VERSION_INFO");
+    for (const Program &program : PROGRAMS) {
+        SCOPED_TRACE(program.path);
+        pe::PeFile exe = pe::readPe(program.path);
+        std::vector<unsigned char> data = exe.resource(RT_VERSION_TYPE, VERSION_ID);
+        ASSERT_FALSE(data.empty()) << "no version resource (type 16, id 1)";
+        VersionNode root;
+        size_t end;
+        ASSERT_TRUE(parseNode(data, 0, &root, &end)) << "damaged version resource";
+        EXPECT_EQ(root.key, "VS_VERSION_INFO");
 
-    // VS_FIXEDFILEINFO: signature, then file and product versions as major<<16|minor, patch<<16.
-    ASSERT_EQ(root.value.size(), 52u);
-    auto u32 = [&](size_t p) {
-        return (uint32_t)root.value[p] | root.value[p + 1] << 8 | root.value[p + 2] << 16 |
-               (uint32_t)root.value[p + 3] << 24;
-    };
-    EXPECT_EQ(u32(0), 0xFEEF04BDu);
-    for (size_t at : {8u, 16u}) { // file version, product version
-        EXPECT_EQ(u32(at), major << 16 | minor);
-        EXPECT_EQ(u32(at + 4), patch << 16);
+        // VS_FIXEDFILEINFO: signature, then file and product versions as major<<16|minor,
+        // patch<<16.
+        ASSERT_EQ(root.value.size(), 52u);
+        auto u32 = [&](size_t p) {
+            return (uint32_t)root.value[p] | root.value[p + 1] << 8 | root.value[p + 2] << 16 |
+                   (uint32_t)root.value[p + 3] << 24;
+        };
+        EXPECT_EQ(u32(0), 0xFEEF04BDu);
+        for (size_t at : {8u, 16u}) { // file version, product version
+            EXPECT_EQ(u32(at), major << 16 | minor);
+            EXPECT_EQ(u32(at + 4), patch << 16);
+        }
+        EXPECT_EQ(u32(36), 1u) << "file type is not an application (VFT_APP)";
+
+        std::map<std::string, std::string> strings;
+        for (const VersionNode &block : root.children)
+            if (block.key == "StringFileInfo")
+                for (const VersionNode &table : block.children)
+                    for (const VersionNode &value : table.children)
+                        strings[value.key] = textOf(value);
+        EXPECT_EQ(strings["ProductName"], "Quillary");
+        EXPECT_EQ(strings["FileDescription"], program.description);
+        EXPECT_EQ(strings["ProductVersion"], version);
+        EXPECT_EQ(strings["FileVersion"], version);
+        EXPECT_EQ(strings["OriginalFilename"], program.fileName);
     }
-    EXPECT_EQ(u32(36), 1u) << "file type is not an application (VFT_APP)";
-
-    std::map<std::string, std::string> strings;
-    for (const VersionNode &block : root.children)
-        if (block.key == "StringFileInfo")
-            for (const VersionNode &table : block.children)
-                for (const VersionNode &value : table.children)
-                    strings[value.key] = textOf(value);
-    EXPECT_EQ(strings["ProductName"], "Quillary");
-    EXPECT_EQ(strings["FileDescription"], "Quillary - Setup");
-    EXPECT_EQ(strings["ProductVersion"], version);
-    EXPECT_EQ(strings["FileVersion"], version);
-    EXPECT_EQ(strings["OriginalFilename"], "Quillary-Setup.exe");
 }

@@ -78,7 +78,7 @@ class Removal : public ::testing::Test {
         EXPECT_EQ(std::string(installation.groupDir), GROUP_DIR);
         RemovalReport report;
         reportClear(&report);
-        removeInstallation(&installation, &report);
+        removeInstallation(&installation, 0, &report);
         return report;
     }
 
@@ -146,20 +146,53 @@ TEST_F(Removal, NamesAFileItCouldNotDelete) {
     EXPECT_NE(strstr(text, held.c_str()), nullptr) << text;
     EXPECT_EQ(strstr(text, "successfully"), nullptr) << text;
     EXPECT_EQ(installed::listTree(INSTALL_DIR), std::vector<std::string>{names[5]});
+    // Not removed whole: every key stays, so the removal can be run again from the entry.
+    for (const char *key : PRODUCT_KEYS)
+        EXPECT_TRUE(installed::keyExists(key)) << key;
 }
 
 TEST_F(Removal, RefusesAnEntryThatDoesNotNameAnInstallationFolder) {
     Installation installation;
-    EXPECT_EQ(readInstallation(&installation), 1) << "no entry";
-    for (const char *progdir : {"", "C:\\", "C:", "Quillary", std::string(600, 'x').c_str()}) {
-        installed::writeString(UNINSTALL_KEY, "Progdir", progdir);
-        EXPECT_EQ(readInstallation(&installation), 1) << "Progdir " << progdir;
+    EXPECT_EQ(readInstallation(&installation), INSTALLATION_MISSING) << "no entry";
+    char windowsDir[MAX_PATH], systemDir[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windowsDir, MAX_PATH), 0u);
+    ASSERT_GT(GetSystemDirectoryA(systemDir, MAX_PATH), 0u);
+    std::string programFiles =
+        installed::registryText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    ASSERT_EQ(programFiles.compare(1, 2, ":\\"), 0) << programFiles;
+    const std::string tooLong(600, 'x');
+    struct {
+        std::string progdir;
+        int expected;
+    } cases[] = {
+        {"", INSTALLATION_MISSING},
+        {"C:\\", INSTALLATION_REFUSED},
+        {"C:", INSTALLATION_REFUSED},
+        {"Quillary", INSTALLATION_REFUSED},
+        {"C:\\" + tooLong, INSTALLATION_REFUSED},
+        {"C:\\Apps\\..\\Users", INSTALLATION_REFUSED},
+        {"C:\\Apps\\Quillary. ", INSTALLATION_REFUSED},
+        {"\\\\server\\share\\Quillary", INSTALLATION_REFUSED},
+        {windowsDir, INSTALLATION_REFUSED},
+        {std::string(systemDir) + "\\", INSTALLATION_REFUSED},
+        {programFiles, INSTALLATION_REFUSED},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(installed::writeString(UNINSTALL_KEY, "Progdir", c.progdir));
+        ASSERT_EQ(installed::registryText(UNINSTALL_KEY, "Progdir"), c.progdir);
+        strcpy(installation.installDir, "stale");
+        EXPECT_EQ(readInstallation(&installation), c.expected) << "Progdir " << c.progdir;
         EXPECT_STREQ(installation.installDir, "");
     }
-    installed::writeString(UNINSTALL_KEY, "Progdir", "C:\\Apps\\Quillary\\");
-    EXPECT_EQ(readInstallation(&installation), 0);
+    ASSERT_TRUE(installed::writeString(UNINSTALL_KEY, "Progdir", "C:\\Apps\\Quillary\\"));
+    EXPECT_EQ(readInstallation(&installation), INSTALLATION_FOUND);
     EXPECT_STREQ(installation.installDir, "C:\\Apps\\Quillary");
     EXPECT_STREQ(installation.groupDir, "") << "no Scdir";
+
+    // The group folder is held to the same rules, and refusing it refuses the whole entry.
+    ASSERT_TRUE(installed::writeString(UNINSTALL_KEY, "Scdir", "C:\\Programs\\..\\Quillary"));
+    EXPECT_EQ(readInstallation(&installation), INSTALLATION_REFUSED);
+    EXPECT_STREQ(installation.installDir, "");
 }
 
 } // namespace

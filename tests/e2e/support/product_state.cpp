@@ -1,11 +1,14 @@
 // Reads and sets up what an installation of the product leaves on the machine.
 #include "product_state.h"
 
+#include "installer_driver.h"
+
 #include <objbase.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace installed {
@@ -120,6 +123,56 @@ std::string describeKey(const std::string &key) {
     for (const std::string &line : lines)
         text += line + "\n";
     return text;
+}
+
+// The host's path of a Windows path, through Wine's own kernel32 export; "" without it.
+static std::string unixPath(const std::string &path) {
+    typedef char *(CDECL * UnixNameFunction)(const WCHAR *);
+    UnixNameFunction unixName = (UnixNameFunction)(void (*)())GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    if (unixName == NULL || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return "";
+    char *name = unixName(wide);
+    if (name == NULL)
+        return "";
+    std::string out = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+
+static bool isLink(const std::string &path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Starts a host program given by its Z: path (Wine starts those itself) and waits until done
+// holds: the handle Wine gives for a host process does not wait for it.
+static bool runOnHost(const std::string &command, const std::function<bool()> &done) {
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return driver::waitFor(done, 10000);
+}
+
+bool makeFolderLink(const std::string &target, const std::string &linkPath) {
+    std::string from = unixPath(target), to = unixPath(linkPath);
+    if (from.empty() || to.empty())
+        return false;
+    return runOnHost("Z:\\bin\\ln -s \"" + from + "\" \"" + to + "\"",
+                     [&] { return isLink(linkPath); });
+}
+
+void removeFolderLink(const std::string &linkPath) {
+    std::string path = unixPath(linkPath);
+    if (!path.empty() && isLink(linkPath))
+        runOnHost("Z:\\bin\\rm -f \"" + path + "\"", [&] { return !isLink(linkPath); });
 }
 
 bool makeLink(const std::string &target, const std::string &linkPath) {

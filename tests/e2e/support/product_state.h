@@ -26,6 +26,14 @@ bool writeString(const std::string &key, const std::string &value, const std::st
 // Every value and subkey below key as "sub\\key|name=data" lines, sorted; "" when missing.
 std::string describeKey(const std::string &key);
 
+// Makes linkPath a symbolic link of the file system to the folder target (both Windows paths),
+// with the host's own ln: Wine shows such a link as a reparse point, and cannot make one
+// itself. False when the link is not there afterwards.
+bool makeFolderLink(const std::string &target, const std::string &linkPath);
+// Removes such a link, and only the link: Wine's RemoveDirectory would remove the folder it
+// leads to.
+void removeFolderLink(const std::string &linkPath);
+
 // Writes a shell link to target at linkPath.
 bool makeLink(const std::string &target, const std::string &linkPath);
 

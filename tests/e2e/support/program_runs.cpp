@@ -1,6 +1,8 @@
 // Starts programs by command line and finds their windows in any process.
 #include "program_runs.h"
 
+#include <psapi.h>
+
 #include "installer_driver.h"
 
 namespace programs {
@@ -75,6 +77,24 @@ std::function<bool(HWND)> messageBoxSaying(const std::string &textStart) {
         return driver::looksLikeMessageBox(box) &&
                box.text().compare(0, textStart.size(), textStart) == 0;
     };
+}
+
+std::vector<std::string> windowsOfProgram(const std::string &imageName) {
+    std::vector<std::string> seen;
+    for (HWND window : topWindows()) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+        char path[MAX_PATH] = "";
+        if (process != NULL) {
+            GetModuleFileNameExA(process, NULL, path, sizeof(path));
+            CloseHandle(process);
+        }
+        const char *name = strrchr(path, '\\');
+        if (lstrcmpiA(name != NULL ? name + 1 : path, imageName.c_str()) == 0)
+            seen.push_back(std::string(path) + ": " + driver::Window(window).describe());
+    }
+    return seen;
 }
 
 std::string describeTopWindows() {

@@ -21,6 +21,7 @@ class Started {
     bool ok() const { return process_ != NULL; }
     // Waits for the process to end; its exit code, or STILL_ACTIVE on timeout.
     DWORD waitForExit(DWORD timeoutMs = 10000) const;
+    HANDLE handle() const { return process_; }
 
   private:
     HANDLE process_;
@@ -33,6 +34,9 @@ HWND waitForTopWindow(const std::function<bool(HWND)> &match, DWORD timeoutMs = 
 // Matchers: a window whose title and class are these; a message box whose text starts so.
 std::function<bool(HWND)> windowTitled(const std::string &title, const std::string &className);
 std::function<bool(HWND)> messageBoxSaying(const std::string &textStart);
+// One line per visible top-level window of a process whose program file is named imageName
+// (any case, any folder): the windows a program shows, whichever copy of it runs.
+std::vector<std::string> windowsOfProgram(const std::string &imageName);
 // One line per visible top-level window, for failure messages.
 std::string describeTopWindows();
 
