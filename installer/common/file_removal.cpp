@@ -61,9 +61,15 @@ int removeFileOrAtRestart(const char *path) {
 }
 
 int removeFolderOrAtRestart(const char *path) {
-    if (removeEmptyFolder(path) == 0)
-        return 0;
-    return removeAtRestart(path);
+    // A file just deleted while its program was still ending may linger for a moment, and keep
+    // the folder from being empty: the folder gets the same tries as a held file.
+    for (int attempt = 0;; attempt++) {
+        if (removeEmptyFolder(path) == 0)
+            return 0;
+        if (attempt == HELD_FILE_TRIES)
+            return removeAtRestart(path);
+        Sleep(HELD_FILE_PAUSE_MS);
+    }
 }
 
 int folderHoldsOnly(const char *folder, const char *name) {
