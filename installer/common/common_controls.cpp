@@ -1,7 +1,7 @@
 // COMCTL32's image-list functions, looked up by name once the library is loaded.
 #include "common/common_controls.h"
 
-#include <stdio.h>
+#include "common/dll_search.h"
 
 static const char LIBRARY_NAME[] = "comctl32.dll";
 
@@ -12,13 +12,7 @@ static ImageListCreateFunction imageListCreate;
 static ImageListReplaceIconFunction imageListReplaceIcon;
 
 int LoadCommonControls() {
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, sizeof(path));
-    if (length == 0 || length >= sizeof(path) ||
-        snprintf(path + length, sizeof(path) - length, "\\%s", LIBRARY_NAME) >=
-            (int)(sizeof(path) - length))
-        return 1;
-    HMODULE library = LoadLibraryA(path);
+    HMODULE library = loadSystemLibrary(LIBRARY_NAME);
     if (library == NULL)
         return 1;
     imageListCreate =
