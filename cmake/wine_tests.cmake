@@ -41,25 +41,6 @@ set(QUILLARY_E2E_OWN_BENCH
 quillary_wine_test(e2e LABEL e2e EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe
     ARGS --gtest_filter=-${QUILLARY_E2E_OWN_BENCH})
 
-# The copy page filling up a small C: (3698 KB free: enough for the free-space check, too little
-# for the product).
-add_test(NAME e2e.copy-disk-full
-    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-small-c ${CMAKE_BINARY_DIR} 3698000
-            -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
-               ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=CopyPageOnSmallC.*)
-set_tests_properties(e2e.copy-disk-full PROPERTIES
-    LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300)
-
-# A reinstallation filling up a small C: that already holds an installation: 7737344 bytes leave
-# about 3.8 MB free beside it, enough for the free-space check, too little for the new files
-# beside the old ones moved aside.
-add_test(NAME e2e.reinstall-disk-full
-    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/small-drive.sh with-small-c ${CMAKE_BINARY_DIR} 7737344
-            -- bash ${QUILLARY_WINE_TEST} ${CMAKE_BINARY_DIR}
-               ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe --gtest_filter=ReinstallOnSmallC.*)
-set_tests_properties(e2e.reinstall-disk-full PROPERTIES
-    LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300)
-
 # The backdrop once more on a screen of odd height (the checkerboard's row parity counts from
 # the bottom row), and on an 8-bit palette screen, where it is shown undarkened.
 quillary_wine_test(e2e.odd-screen LABEL e2e SCREEN 1024x767x24 TIMEOUT 300
@@ -67,7 +48,7 @@ quillary_wine_test(e2e.odd-screen LABEL e2e SCREEN 1024x767x24 TIMEOUT 300
 quillary_wine_test(e2e.palette-screen LABEL e2e SCREEN 1024x768x8 TIMEOUT 300
     EXE ${QUILLARY_WIN64_DIR}/tests/e2e/e2e_tests.exe ARGS --gtest_filter=BackdropOnPaletteScreen.*)
 
-# The destination page on a small C: (scripts/small-drive.sh with-small-c): each entry makes the
+# Scenarios on a small C: (scripts/small-drive.sh with-small-c): each entry makes the
 # drive its scenario names in QUILLARY_SMALL_C and runs that scenario alone; the scenario fails
 # when C: is not that drive.
 function(quillary_small_c_test name bytes scenario filter)
@@ -79,6 +60,12 @@ function(quillary_small_c_test name bytes scenario filter)
         LABELS e2e FIXTURES_REQUIRED wine_bench RESOURCE_LOCK wine_bench TIMEOUT 300
         ENVIRONMENT QUILLARY_SMALL_C=${scenario})
 endfunction()
+# The copy page filling up a small C: (3698 KB free: enough for the free-space check, too little
+# for the product), and a reinstallation filling one that already holds an installation
+# (7737344 bytes leave about 3.8 MB beside it: enough for the check, too little for the new files
+# beside the old ones moved aside).
+quillary_small_c_test(e2e.copy-disk-full 3698000 disk-full CopyPageOnSmallC.*)
+quillary_small_c_test(e2e.reinstall-disk-full 7737344 disk-full ReinstallOnSmallC.*)
 quillary_small_c_test(e2e.destination-exact-space 3698000 3698000
     SmallDrive.ExactlyTheRequiredSpace*)
 quillary_small_c_test(e2e.destination-low-space 3694592 3694592 SmallDrive.LessThanTheRequired*)

@@ -1,4 +1,6 @@
-// The copy journal's undo order and bookkeeping, with the file steps recorded instead of done.
+// The copy journal's undo when steps fail, and its bookkeeping across growth, with the file
+// steps recorded instead of done. The undo order itself is checked end to end, by a cancelled
+// reinstallation that must leave every file as it was.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -55,20 +57,6 @@ struct SmallCopy {
 };
 
 } // namespace
-
-TEST(CopyJournal, UndoesLastChangeFirstAndMovesReplacedFilesBack) {
-    SmallCopy copy;
-    StepLog log;
-    EXPECT_EQ(journalUndo(&copy.journal, "C:\\Q", "C:\\Q\\~b", &STEPS, &log), 0);
-    EXPECT_EQ(log.steps, (std::vector<std::string>{
-                             "delete C:\\Q\\Readme.wri",
-                             "delete C:\\Q\\Old.exe",
-                             "move C:\\Q\\~b\\2 -> C:\\Q\\Old.exe",
-                             "delete C:\\Q\\Sub\\new.txt",
-                             "rmdir C:\\Q\\Sub",
-                         }));
-    EXPECT_TRUE(log.stays.empty());
-}
 
 // A held file does not stop the undo; a new file that cannot be deleted keeps its backup where
 // it is (the move back would need its place); both are reported, with the folder they keep.
