@@ -44,7 +44,25 @@ int removeEmptyFolder(const char *path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int isReparsePointHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 int isReparsePoint(const char *path) {
+    // Only the attributes are asked for, and every sharing mode is allowed, so the open does not
+    // disturb a program holding the file.
+    HANDLE file = CreateFileA(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        int reparse = isReparsePointHandle(file);
+        CloseHandle(file);
+        if (reparse)
+            return 1;
+    }
+    // What cannot be opened (or a system that keeps the flag from the handle) is asked by name.
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }

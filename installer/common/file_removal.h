@@ -4,6 +4,8 @@
 // again, a folder goes only when empty, and nothing is ever done through a junction or link.
 #pragma once
 
+#include <windows.h>
+
 // How often, and how far apart, a file held open by another program is tried again.
 enum {
     HELD_FILE_TRIES = 10,
@@ -23,8 +25,13 @@ int moveFileRetrying(const char *from, const char *to);
 int removeEmptyFolder(const char *path);
 
 // 1 when path is a junction, a symbolic link or another reparse point; 0 otherwise (also when
-// it does not exist). Nothing is ever deleted through one.
+// it does not exist). Nothing is ever deleted through one. The path is opened without following
+// a link (FILE_FLAG_OPEN_REPARSE_POINT), and the attributes are read from that handle.
 int isReparsePoint(const char *path);
+
+// 1 when the open file or folder is a reparse point (it was opened with
+// FILE_FLAG_OPEN_REPARSE_POINT, so the handle is the link itself); 0 otherwise.
+int isReparsePointHandle(HANDLE file);
 
 // Deletes a file, or when it cannot be deleted now (a running program's file), has the system
 // delete it at the next restart. Returns 0 when it is gone now, 1 when it waits for the restart,

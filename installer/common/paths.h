@@ -8,9 +8,9 @@
 #include <stddef.h>
 
 enum {
-    PATH_BUFFER = 512,     // every path and text buffer of SetupState, terminator included
-    PATH_MAX_LENGTH = 511, // the longest path those buffers hold
-    SHELL_PATH_BUFFER = 260, // MAX_PATH: tempDir, the desktop folder, a shortcut's link path
+    PATH_BUFFER = 512,             // every path and text buffer of SetupState, terminator included
+    PATH_MAX_LENGTH = 511,         // the longest path those buffers hold
+    SHELL_PATH_BUFFER = 260,       // MAX_PATH: tempDir, the desktop folder, a shortcut's link path
     RECORD_DIRECTORY_BUFFER = 260, // a directory being created for a payload record
     RECORD_PATH_BUFFER = 512,      // an output or temporary file path
     FOLDER_NAME_MAX = 99,          // longest product folder name the browser accepts
@@ -38,3 +38,27 @@ size_t lastDirectoryEnd(const char *name);
 
 // Removes one trailing backslash from path, if it has one.
 void dropTrailingBackslash(char *path);
+
+// What a folder of the product may be, for the installer's /D=, its destination page and
+// directory browser, and the uninstaller alike.
+
+// Nonzero when name is one valid folder name: not empty, no separator, and nothing the archive
+// entry-name rule refuses (the characters \ / : * ? " < > |, control characters, "." or "..",
+// a trailing blank or dot, a device name with or without an extension). Bytes of 128 and above
+// (the ANSI code page's letters, "Caf\xe9") are ordinary characters.
+int isFolderName(const char *name);
+
+// 1 when path is a full local path in its own normal form: a drive letter, a colon and a
+// backslash, then folder names (isFolderName) separated by single backslashes, no trailing
+// backslash. The drive root ("C:\") itself is in normal form. 0 otherwise.
+int isNormalLocalPath(const char *path);
+
+// 1 when path names a folder nothing may be installed into or removed from: a drive root, or
+// one of the protectedFolders themselves (the Windows folder, the system folders, the Program
+// Files folders), compared without regard to the case of ASCII letters or a trailing backslash
+// of the protected folder. A folder below one of them is not protected. 0 otherwise.
+int isProtectedFolder(const char *path, const char *const *protectedFolders, size_t count);
+
+// 1 when path names a device rather than a file: the \\.\ and \\?\ prefixes, or a last name
+// that is a device name with or without an extension (CON, NUL, COM1, LPT1.txt). 0 otherwise.
+int namesDevice(const char *path);

@@ -5,13 +5,38 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/file_removal.h"
+#include "common/paths.h"
+
 static HANDLE logFile = INVALID_HANDLE_VALUE;
+
+// Whether the opened file is one the log may fill: a plain file on a disk, not a device, a
+// folder or a link (the handle was opened without following one).
+static int isPlainFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileType(file) == FILE_TYPE_DISK && !isReparsePointHandle(file) &&
+           GetFileInformationByHandle(file, &information) &&
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 int SetupLogOpen(const char *path) {
     SetupLogClose();
-    logFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, NULL);
-    return logFile == INVALID_HANDLE_VALUE;
+    // Someone else may have put a link or named a device there: the log would truncate and fill
+    // whatever it leads to. Such a path is not opened at all; the name is checked first, then
+    // the handle opened without following a link, and only then is the file emptied.
+    if (path[0] == '\0' || namesDevice(path) || isReparsePoint(path))
+        return 1;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    if (!isPlainFile(file) || SetFilePointer(file, 0, NULL, FILE_BEGIN) != 0 ||
+        !SetEndOfFile(file)) {
+        CloseHandle(file);
+        return 1;
+    }
+    logFile = file;
+    return 0;
 }
 
 // Writes one finished line; a failed write is not retried and changes nothing else.

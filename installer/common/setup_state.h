@@ -69,7 +69,9 @@ extern SetupState setup;
 // The caption of every message box the installer shows with its own title.
 extern const char SETUP_CAPTION[];
 
-// Creates one directory level with default security and inheritable handles.
-// Returns CreateDirectoryA's result unchanged: nonzero when made, 0 when it exists already or
-// cannot be made (missing parent, no access). Reports nothing itself.
+// Creates one directory level, the one way every folder of the installer is made: with the
+// installation folders' protected permissions (common/folder_security), which what is made
+// inside inherits. Returns CreateDirectoryA's result unchanged: nonzero when made, 0 when it
+// exists already (its permissions are kept: the user chose it) or cannot be made (missing
+// parent, no access), GetLastError telling which. The log notes a folder made and one kept.
 BOOL MakeDirectory(const char *path);

@@ -3,8 +3,6 @@
 
 #include <string.h>
 
-#include "pages/destination_rules.h"
-
 static int isBlank(char c) { return c == ' ' || c == '\t'; }
 
 static char upperAscii(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }

@@ -40,5 +40,8 @@ enum DestinationProblem {
     DESTINATION_DRIVE_ROOT = 3,     // "C:\" itself
     DESTINATION_BAD_NAME = 4,       // a part that is not a folder name ("..", "CON", "a*b")
     DESTINATION_TOO_LONG = 5,
+    // Found on the system, not in the text (common/protected_folders):
+    DESTINATION_PROTECTED = 6, // the Windows or a system folder, a Program Files folder itself
+    DESTINATION_LINK = 7,      // it, or a folder on the way to it, is a junction or link
 };
 DestinationProblem destinationProblem(const char *path, size_t maxLength);

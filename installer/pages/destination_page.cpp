@@ -1,5 +1,7 @@
 // Destination page: proposes where Quillary goes, checks the folder name and the free space of
 // the destination's drive, and creates the destination directory.
+#include "common/protected_folders.h"
+#include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"
@@ -19,6 +21,12 @@ static const char EXISTS_QUESTION[] =
     "and select another installation directory.";
 static const char PATH_TOO_LONG_WARNING[] =
     "The installation directory path is too long. Select a shorter directory.";
+static const char PROTECTED_FORMAT[] =
+    "%s is a folder of the system (a drive, the Windows or system folder, or a Program Files "
+    "folder itself) and cannot hold the installation. Select another installation directory.";
+static const char LINK_FORMAT[] =
+    "%s is a junction or symbolic link that leads to another place. Select another installation "
+    "directory.";
 
 void updateFreeSpace(int drive) {
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
@@ -94,6 +102,22 @@ static void refuseWithFocusOnField(HWND window, const char *text) {
     SetFocus(GetDlgItem(window, IDC_INSTALL_DIR));
 }
 
+int refuseUnsafeDestination(HWND window, const char *path) {
+    char link[PATH_BUFFER];
+    const char *format = NULL;
+    if (isRefusedFolder(path))
+        format = PROTECTED_FORMAT;
+    else if (findLinkOnPath(path, link, sizeof(link)))
+        format = LINK_FORMAT;
+    if (format == NULL)
+        return 0;
+    char text[PATH_BUFFER + sizeof(PROTECTED_FORMAT)];
+    wsprintfA(text, format, format == LINK_FORMAT ? link : path);
+    SetupLog("Destination \"%s\" refused: %s", path, text);
+    MessageBoxA(window, text, SETUP_CAPTION, MB_ICONEXCLAMATION | MB_OK);
+    return 1;
+}
+
 // Next: checks the folder name and the free space measured for the selected drive (Next does not
 // measure again), then creates the destination. Field 101 is never read back.
 static void DestinationPageNext(HWND window) {
@@ -108,6 +132,10 @@ static void DestinationPageNext(HWND window) {
     }
     if (joinDestination(setup.installDir, PATH_BUFFER, setup.baseDir, setup.folderName) != 0) {
         refuseWithFocusOnField(window, PATH_TOO_LONG_WARNING);
+        return;
+    }
+    if (refuseUnsafeDestination(window, setup.installDir)) {
+        SetFocus(GetDlgItem(window, IDC_INSTALL_DIR));
         return;
     }
     // Every failure to create it, whatever the cause, is asked about as an existing directory.

@@ -4,8 +4,6 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "payload/entry_names.h"
-
 static const char PROGRAM_FILES_SUFFIX[] = ":\\Program files";
 
 static char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
@@ -80,8 +78,4 @@ int programFilesOn(char *out, size_t outSize, const char *windowsDir) {
     out[0] = windowsDir[0];
     memcpy(out + 1, PROGRAM_FILES_SUFFIX, sizeof(PROGRAM_FILES_SUFFIX));
     return 0;
-}
-
-int isFolderName(const char *name) {
-    return name != NULL && strchr(name, '\\') == NULL && isSafeEntryName(name);
 }

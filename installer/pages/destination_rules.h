@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-#include "common/paths.h" // joinDestination, the joining rule of installDir
+#include "common/paths.h" // joinDestination and isFolderName, the rules of installDir
 
 // Walks the NUL-separated root strings of a logical-drive list (ended by an empty string) and
 // copies them, upper-cased, into roots, at most maxRoots entries of rootSize characters.
@@ -33,8 +33,3 @@ unsigned int freeKilobytes(unsigned long sectorsPerCluster, unsigned long bytesP
 // parent of the destination. Returns 1 and leaves out empty when windowsDir is empty or out is
 // too small, 0 on success.
 int programFilesOn(char *out, size_t outSize, const char *windowsDir);
-
-// Nonzero when name is one valid folder name: not empty, no separator, and nothing the archive
-// entry-name rule refuses (the characters \ / : * ? " < > |, control characters, "." or "..",
-// a trailing blank or dot, a device name with or without an extension).
-int isFolderName(const char *name);

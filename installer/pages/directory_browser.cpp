@@ -156,6 +156,14 @@ static INT_PTR DirectoryBrowserCommand(HWND window, UINT commandId, UINT, LPARAM
         return TRUE;
     }
     lstrcpynA(lastValidName, setup.folderName, sizeof(lastValidName));
+    // A system folder or a link is refused here already, as a bad name is; a path too long to
+    // join is left to the destination page's own message.
+    char destination[PATH_BUFFER];
+    if (joinDestination(destination, sizeof(destination), setup.baseDir, setup.folderName) == 0 &&
+        refuseUnsafeDestination(window, destination)) {
+        SetFocus(nameField);
+        return TRUE;
+    }
     if (setup.freeKB < (unsigned int)REQUIRED_KB) {
         // No caption of its own: the platform's default. Yes and No both keep the dialog.
         MessageBoxA(window, LOW_SPACE_WARNING, NULL, MB_ICONHAND | MB_YESNO);

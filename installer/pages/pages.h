@@ -15,9 +15,13 @@ INT_PTR CALLBACK ShortcutPageProc(HWND window, UINT message, WPARAM wParam, LPAR
 int CopyPayload(HWND page);
 // The shortcut page's defaults and Finish, without the page: programsDir from the all-users
 // Start menu, then the registry entries, the program group with its three shortcuts (and the
-// desktop shortcut when withDesktop), and groupFolder.
+// desktop shortcut when withDesktop), and groupFolder. finishShortcuts returns 0 when every
+// registry value was written, 1 otherwise (the shortcuts are made either way).
 void proposeProgramsDir(void);
-void finishShortcuts(int withDesktop);
+int finishShortcuts(int withDesktop);
+// 1 when the shortcut page (Finish or Cancel) last wrote every registry value; 0 when it did
+// not, or never wrote them (the page went before either was pressed).
+int productRegistered(void);
 
 // The directory browser the destination page's Browse button opens.
 INT_PTR CALLBACK DirectoryBrowserProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -29,6 +33,11 @@ INT_PTR CALLBACK FolderBrowserProc(HWND window, UINT message, WPARAM wParam, LPA
 void chooseDefaultDestination(void);
 // The refusal of a drive with less than REQUIRED_KB free, shown by the page and the browser.
 extern const char LOW_SPACE_WARNING[];
+// Refuses, with a message over window that names it, a destination that is not a plain full
+// path, is a drive, the Windows, a system or a Program Files folder itself, or is or lies in a
+// junction or symbolic link. Returns 1 when refused (the message was shown), 0 when path may be
+// the destination.
+int refuseUnsafeDestination(HWND window, const char *path);
 // Sets freeKB from the free space of entry drive of driveRoots; 0 when it cannot be asked.
 void updateFreeSpace(int drive);
 

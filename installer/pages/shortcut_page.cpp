@@ -37,14 +37,22 @@ static void makeShortcut(const char *target, const char *folder, const char *lin
         SetupLogError(linkPath, (DWORD)status);
 }
 
+// Whether the last writing of the registry entries wrote every value.
+static int registered;
+
 // The registry entries, written for Finish and for Cancel alike, every time either is pressed.
-static void registerProduct(const char *groupPath) {
+// Returns 0 when every value was written.
+static int registerProduct(const char *groupPath) {
     char uninstaller[PATH_BUFFER];
-    RegisterAppPath();
+    int missing = RegisterAppPath();
     installedFile(uninstaller, PRODUCT_UNINSTALLER);
-    RegisterUninstallEntry(uninstaller, groupPath);
-    RegisterDocumentType();
+    missing += RegisterUninstallEntry(uninstaller, groupPath);
+    missing += RegisterDocumentType();
+    registered = missing == 0;
+    return missing != 0;
 }
+
+int productRegistered(void) { return registered; }
 
 // The desktop shortcut, when the all-users desktop folder can be read into its 260 bytes.
 static void makeDesktopShortcut(void) {
@@ -73,11 +81,12 @@ void proposeProgramsDir(void) {
         lstrcpynA(setup.programsDir, FALLBACK_PROGRAMS_DIR, PATH_BUFFER);
 }
 
-void finishShortcuts(int withDesktop) {
+int finishShortcuts(int withDesktop) {
     char groupPath[PATH_BUFFER];
     joinGroupPath(groupPath, sizeof(groupPath), setup.programsDir, PRODUCT_NAME);
-    registerProduct(groupPath);
+    int missing = registerProduct(groupPath);
     createShortcuts(withDesktop, groupPath);
+    return missing;
 }
 
 static INT_PTR ShortcutPageInit(HWND window, UINT, WPARAM, LPARAM) {

@@ -53,7 +53,7 @@ static int makeBackupFolder(CopyRollback *rollback) {
                               (unsigned long)(bits & 0xFFFFFFFFul));
         if (length < 0 || (size_t)length >= sizeof(rollback->backupDir))
             break;
-        if (CreateDirectoryA(rollback->backupDir, NULL)) {
+        if (MakeDirectory(rollback->backupDir)) {
             SetupLog("Made the backup folder %s", rollback->backupDir);
             return 0;
         }

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "common/file_removal.h"
+#include "common/protected_folders.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
@@ -23,6 +24,8 @@ static const char *const DESTINATION_PROBLEMS[] = {
     "a drive root is not a folder to install into",
     "a part of the path is not a valid folder name",
     "the path is too long",
+    "the Windows folder, a system folder or a Program Files folder itself",
+    "it is, or lies in, a junction or symbolic link",
 };
 
 // The parents of installDir this run made, outermost first: a failed copy removes them again
@@ -57,14 +60,26 @@ static void removeMadeParents() {
     }
 }
 
-// The /D= folder: checked, then its drive looked up in the drive table and measured. Returns 0
-// when installDir holds it and freeKB its drive's free space.
-static int takeDestinationSwitch(const char *path) {
-    DestinationProblem problem = destinationProblem(path, DESTINATION_MAX_LENGTH);
-    if (problem != DESTINATION_OK) {
-        SetupLog("Destination \"%s\" refused: %s", path, DESTINATION_PROBLEMS[problem]);
-        return 1;
-    }
+static int refuseDestination(const char *path, DestinationProblem problem) {
+    SetupLog("Destination \"%s\" refused: %s", path, DESTINATION_PROBLEMS[problem]);
+    return 1;
+}
+
+// The /D= folder: checked as typed, taken in its long form (the uninstaller compares long
+// paths) and checked again, refused when it is a protected folder; then its drive looked up in the
+// drive table and measured. Returns 0 when installDir holds it and freeKB its drive's free space.
+static int takeDestinationSwitch(const char *typed) {
+    DestinationProblem problem = destinationProblem(typed, DESTINATION_MAX_LENGTH);
+    if (problem != DESTINATION_OK)
+        return refuseDestination(typed, problem);
+    char path[PATH_BUFFER];
+    if (expandLongForm(typed, path, sizeof(path)) != 0)
+        return refuseDestination(typed, DESTINATION_TOO_LONG);
+    problem = destinationProblem(path, DESTINATION_MAX_LENGTH);
+    if (problem != DESTINATION_OK)
+        return refuseDestination(path, problem);
+    if (isRefusedFolder(path))
+        return refuseDestination(path, DESTINATION_PROTECTED);
     int drive = findDrive(&setup.driveRoots[0][0], setup.driveCount, DRIVE_ROOT_SIZE, path[0]);
     if (drive < 0) {
         SetupLog("Destination \"%s\" refused: there is no drive %c:", path, path[0]);
@@ -72,6 +87,8 @@ static int takeDestinationSwitch(const char *path) {
     }
     setup.selectedDrive = drive;
     updateFreeSpace(drive);
+    if (lstrcmpA(path, typed) != 0)
+        SetupLog("Destination \"%s\" taken in its long form", typed);
     lstrcpynA(setup.installDir, path, PATH_BUFFER);
     return 0;
 }
@@ -88,6 +105,12 @@ static int prepareDestination(const SetupSwitches *switches) {
                0) {
         SetupLog("The default destination does not fit the path buffers");
         return 1;
+    }
+    // Nothing is written through a link someone placed at or above the destination.
+    char link[PATH_BUFFER];
+    if (findLinkOnPath(setup.installDir, link, sizeof(link))) {
+        SetupLog("%s is a junction or symbolic link", link);
+        return refuseDestination(setup.installDir, DESTINATION_LINK);
     }
     SetupLog("Destination %s: %lu KB free, %d KB required", setup.installDir,
              (unsigned long)setup.freeKB, REQUIRED_KB);
@@ -114,6 +137,9 @@ int RunUnattended(const SetupSwitches *switches) {
         return EXIT_FAILED;
     }
     proposeProgramsDir();
-    finishShortcuts(0);
+    if (finishShortcuts(0) != 0) {
+        SetupLog("Installation failed: the registry entries were not all written");
+        return EXIT_FAILED;
+    }
     return EXIT_INSTALLED;
 }

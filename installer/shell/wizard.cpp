@@ -30,15 +30,19 @@ static void showSuccess(HWND window) {
         ShellExecuteA(NULL, NULL, setup.groupFolder, NULL, NULL, SW_SHOWNA);
 }
 
-// The exit code tells whoever started the installer how it ended: installed, cancelled, or
-// failed (the copy sets that itself). The messages the user sees do not change with it.
+// The exit code tells whoever started the installer how it ended: installed (files and registry
+// entries), cancelled, or failed (the copy sets that itself; the registry is checked here). The
+// messages the user sees do not change with it.
 INT_PTR RunWizard(HWND window, UINT, UINT, LPARAM) {
     if (runPage(window, "IDD_AGREEMENT", AgreementPageProc) == 0 &&
         runPage(window, "IDD_DIR", DestinationPageProc) == 0 &&
         runPage(window, "IDD_COPY", CopyPageProc) == 0) {
-        // The shortcut page's result does not matter: the product's files are in place.
+        // The shortcut page's result does not matter: the product's files are in place. Whoever
+        // started the installer learns whether the registry entries were written too.
         runPage(window, "IDD_SHORTCUT", ShortcutPageProc);
-        setup.exitCode = EXIT_INSTALLED;
+        setup.exitCode = productRegistered() ? EXIT_INSTALLED : EXIT_FAILED;
+        if (setup.exitCode != EXIT_INSTALLED)
+            SetupLog("Installation failed: the registry entries were not all written");
         if (IsWindow(window))
             showSuccess(window);
     } else {

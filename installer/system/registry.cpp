@@ -13,13 +13,14 @@ static const REGSAM ACCESS_READ = 0x20019;       // KEY_READ
 static const REGSAM ACCESS_READ_WRITE = 0x2001F; // KEY_READ | KEY_WRITE
 static const REGSAM ACCESS_ALL = 0xF003F;        // KEY_ALL_ACCESS
 
-// Stores text as REG_SZ with its terminating zero.
-static void writeString(HKEY key, const char *name, const char *text) {
+// Stores text as REG_SZ with its terminating zero. Returns 0 when written.
+static int writeString(HKEY key, const char *name, const char *text) {
     LONG status = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
     if (status == ERROR_SUCCESS)
         SetupLog("  value %s = \"%s\"", name[0] != '\0' ? name : "(Default)", text);
     else
         SetupLogError(name, (DWORD)status);
+    return status != ERROR_SUCCESS;
 }
 
 // Logs the key whose values follow in the log.
@@ -27,12 +28,19 @@ static void logKey(const char *parentPath, const char *subkey) {
     SetupLog("Registry key HKEY_LOCAL_MACHINE\\%s%s%s", parentPath, subkey[0] ? "\\" : "", subkey);
 }
 
-// Writes each value that fits; a refused value is left out, the others still go in.
-static void writeValues(HKEY key, const RegistryValue *values, int count) {
+// Writes each value that fits; a refused value is left out, the others still go in. Returns
+// how many were left out or could not be written.
+static int writeValues(HKEY key, const RegistryValue *values, int count) {
+    int missing = 0;
     for (int i = 0; i < count; i++) {
-        if (!values[i].refused)
-            writeString(key, values[i].name, values[i].data);
+        if (values[i].refused) {
+            SetupLog("  value %s left out: too long for the registry buffer", values[i].name);
+            missing++;
+        } else {
+            missing += writeString(key, values[i].name, values[i].data);
+        }
     }
+    return missing;
 }
 
 // Creates (or opens) subkey below parent. Returns 0 with *key set, nonzero on failure.
@@ -43,27 +51,40 @@ static LONG createKey(HKEY parent, const char *subkey, HKEY *key) {
 }
 
 // Opens the existing parent key, creates subkey below it and writes values (and numbers, if
-// any) there. Nothing is written when the parent cannot be opened: it is never created.
-static void writeProductEntry(const char *parentPath, const char *subkey,
-                              const RegistryValue *values, int count,
-                              const RegistryNumber *numbers = NULL, int numberCount = 0) {
+// any) there. Nothing is written when the parent cannot be opened: it is never created. Returns
+// 0 when every value was written.
+static int writeProductEntry(const char *parentPath, const char *subkey,
+                             const RegistryValue *values, int count,
+                             const RegistryNumber *numbers = NULL, int numberCount = 0) {
     HKEY parent;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, ACCESS_READ_WRITE, &parent) !=
-        ERROR_SUCCESS)
-        return;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, ACCESS_READ_WRITE, &parent);
+    if (status != ERROR_SUCCESS) {
+        SetupLogError(parentPath, (DWORD)status);
+        return 1;
+    }
     HKEY entry;
-    if (createKey(parent, subkey, &entry) == ERROR_SUCCESS) {
+    int missing = 0;
+    status = createKey(parent, subkey, &entry);
+    if (status == ERROR_SUCCESS) {
         logKey(parentPath, subkey);
-        writeValues(entry, values, count);
+        missing += writeValues(entry, values, count);
         for (int i = 0; i < numberCount; i++) {
             DWORD number = (DWORD)numbers[i].value;
-            if (RegSetValueExA(entry, numbers[i].name, 0, REG_DWORD, (const BYTE *)&number,
-                               sizeof(number)) == ERROR_SUCCESS)
+            status = RegSetValueExA(entry, numbers[i].name, 0, REG_DWORD, (const BYTE *)&number,
+                                    sizeof(number));
+            if (status == ERROR_SUCCESS)
                 SetupLog("  value %s = %lu", numbers[i].name, (unsigned long)number);
+            else
+                SetupLogError(numbers[i].name, (DWORD)status);
+            missing += status != ERROR_SUCCESS;
         }
         RegCloseKey(entry);
+    } else {
+        SetupLogError(subkey, (DWORD)status);
+        missing++;
     }
     RegCloseKey(parent);
+    return missing;
 }
 
 int ReadShellFolder(const char *valueName, char *path, size_t pathSize) {
@@ -84,42 +105,47 @@ int ReadShellFolder(const char *valueName, char *path, size_t pathSize) {
     return 1;
 }
 
-void RegisterAppPath(void) {
+int RegisterAppPath(void) {
     RegistryValue values[APP_PATH_VALUE_COUNT];
     appPathValues(values, setup.installDir);
-    writeProductEntry(APP_PATHS_KEY, PRODUCT_SUBKEY, values, APP_PATH_VALUE_COUNT);
+    int missing = writeProductEntry(APP_PATHS_KEY, PRODUCT_SUBKEY, values, APP_PATH_VALUE_COUNT);
     // Beside it, the entry the system's Run box finds the program by.
     programPathValues(values, setup.installDir);
-    writeProductEntry(APP_PATHS_KEY, PROGRAM_SUBKEY, values, APP_PATH_VALUE_COUNT);
+    missing += writeProductEntry(APP_PATHS_KEY, PROGRAM_SUBKEY, values, APP_PATH_VALUE_COUNT);
+    return missing != 0;
 }
 
-void RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath) {
+int RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath) {
     RegistryValue values[UNINSTALL_VALUE_COUNT];
     uninstallValues(values, uninstallerPath, groupPath, setup.installDir);
     RegistryNumber numbers[UNINSTALL_NUMBER_COUNT];
     uninstallNumbers(numbers, PAYLOAD_INSTALLED_KIB);
-    writeProductEntry(UNINSTALL_KEY, PRODUCT_SUBKEY, values, UNINSTALL_VALUE_COUNT, numbers,
-                      UNINSTALL_NUMBER_COUNT);
+    return writeProductEntry(UNINSTALL_KEY, PRODUCT_SUBKEY, values, UNINSTALL_VALUE_COUNT, numbers,
+                             UNINSTALL_NUMBER_COUNT) != 0;
 }
 
-void RegisterDocumentType(void) {
+int RegisterDocumentType(void) {
     RegistryValue classValue, iconValue, commandValue;
     documentTypeValues(&classValue, &iconValue, &commandValue, setup.installDir);
     HKEY classKey;
-    if (createKey(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS_KEY, &classKey) != ERROR_SUCCESS)
-        return;
+    LONG status = createKey(HKEY_LOCAL_MACHINE, DOCUMENT_CLASS_KEY, &classKey);
+    if (status != ERROR_SUCCESS) {
+        SetupLogError(DOCUMENT_CLASS_KEY, (DWORD)status);
+        return 1;
+    }
     logKey(DOCUMENT_CLASS_KEY, "");
-    writeValues(classKey, &classValue, 1);
+    int missing = writeValues(classKey, &classValue, 1);
     HKEY iconKey;
     if (createKey(classKey, DOCUMENT_ICON_SUBKEY, &iconKey) == ERROR_SUCCESS) {
         logKey(DOCUMENT_CLASS_KEY, DOCUMENT_ICON_SUBKEY);
-        writeValues(iconKey, &iconValue, 1);
+        missing += writeValues(iconKey, &iconValue, 1);
         RegCloseKey(iconKey);
+    } else {
+        missing++;
     }
     // shell, open, command: each below the last key that could be created; the command line
     // goes only into a "command" key that was made.
     HKEY last = classKey;
-    LONG status = ERROR_SUCCESS;
     for (int i = 0; i < DOCUMENT_KEY_CHAIN_LENGTH; i++) {
         HKEY next;
         status = createKey(last, DOCUMENT_KEY_CHAIN[i], &next);
@@ -131,9 +157,13 @@ void RegisterDocumentType(void) {
     }
     if (status == ERROR_SUCCESS) {
         logKey(DOCUMENT_CLASS_KEY, "shell\\open\\command");
-        writeValues(last, &commandValue, 1);
+        missing += writeValues(last, &commandValue, 1);
+    } else {
+        SetupLogError("shell\\open\\command", (DWORD)status);
+        missing++;
     }
     if (last != classKey)
         RegCloseKey(last);
     RegCloseKey(classKey);
+    return missing != 0;
 }

@@ -12,15 +12,16 @@ int ReadShellFolder(const char *valueName, char *path, size_t pathSize);
 
 // Writes App Paths\Quillary: the product name and "Path" = installDir; and App Paths\Quillary.exe:
 // the program's full path and "Path" = installDir. Does nothing when the App Paths key cannot be
-// opened; that key is never created.
-void RegisterAppPath(void);
+// opened; that key is never created. Returns 0 when every value was written, 1 otherwise (each
+// failure logged).
+int RegisterAppPath(void);
 
 // Writes Uninstall\Quillary: "DisplayName", "UninstallString" (uninstallerPath, quoted), "Scdir"
 // (groupPath) and "Progdir" (installDir), then "DisplayIcon", "DisplayVersion", "Publisher",
 // "InstallLocation" and the numbers "EstimatedSize", "NoModify" and "NoRepair". Does nothing
-// when the Uninstall key cannot be opened.
-void RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath);
+// when the Uninstall key cannot be opened. Returns 0 when every value was written, 1 otherwise.
+int RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath);
 
 // Writes the document class QLRDOC1.Image below SOFTWARE\Classes with its icon and its open
-// command.
-void RegisterDocumentType(void);
+// command. Returns 0 when every value was written, 1 otherwise.
+int RegisterDocumentType(void);

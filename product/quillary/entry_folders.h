@@ -5,16 +5,10 @@
 
 #include <stddef.h>
 
-// 1 when path is a full local path in its own normal form: a drive letter, a colon and a
-// backslash, then folder names separated by single backslashes, none of them empty, "." or
-// "..", none ending in a blank or a dot, none holding a character a file name may not hold;
-// no trailing backslash. 0 otherwise.
-int isNormalLocalPath(const char *path);
-
-// 1 when path may be a folder the product was installed into (or its program group): a normal
-// local path below a drive root that is none of the protected folders (the Windows folder, the
-// system folder, the Program Files folders), each compared without regard to case or a trailing
-// backslash. 0 otherwise.
+// 1 when path may be a folder the product was installed into (or its program group): the
+// installer's own rule for a destination (common/paths), a normal local path that is neither a
+// drive root nor one of the protected folders (the Windows folder, the system folder, the
+// Program Files folders). 0 otherwise.
 int isEntryFolderAllowed(const char *path, const char *const *protectedFolders,
                          size_t protectedCount);
 

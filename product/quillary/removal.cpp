@@ -11,6 +11,7 @@
 #include "common/file_removal.h"
 #include "common/paths.h"
 #include "common/product.h"
+#include "common/protected_folders.h"
 #include "entry_folders.h"
 #include "installed_files.h"
 #include "system/registry_entries.h"
@@ -28,12 +29,6 @@ static const struct {
 // The links the shortcut page makes in the program group.
 static const char *const GROUP_LINKS[] = {PROGRAM_LINK, UNINSTALL_LINK, README_LINK};
 static const char DESKTOP_LINK[] = PROGRAM_LINK;
-// The key whose values name the Program Files folders.
-static const char WINDOWS_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-// The Program Files folders as Windows names them: this program's view, the 32-bit one on a
-// 64-bit system, and the 64-bit one seen from a 32-bit program.
-static const char *const PROGRAM_FILES_VALUES[] = {"ProgramFilesDir", "ProgramFilesDir (x86)",
-                                                   "ProgramW6432Dir"};
 // How a folder left because it is a junction or link is named in the closing message.
 static const char LINK_NOTE[] = " (a link to another folder, left in place)";
 
@@ -54,44 +49,24 @@ static int readMachineString(const char *keyName, const char *valueName, char *o
     return 0;
 }
 
-// The folders an uninstall entry may never name: the Windows folder, the system folders and the
-// Program Files folders themselves. Fills folders (count entries of MAX_PATH bytes, unused ones
-// empty) and returns how many there are.
-static size_t protectedFolders(char (*folders)[MAX_PATH], size_t count) {
-    size_t used = 0;
-    for (size_t i = 0; i < count; i++)
-        folders[i][0] = '\0';
-    UINT length = GetWindowsDirectoryA(folders[used], MAX_PATH);
-    used += length > 0 && length < MAX_PATH;
-    length = GetSystemDirectoryA(folders[used], MAX_PATH);
-    used += length > 0 && length < MAX_PATH;
-    length = GetSystemWow64DirectoryA(folders[used], MAX_PATH);
-    used += length > 0 && length < MAX_PATH;
-    for (size_t i = 0; i < sizeof(PROGRAM_FILES_VALUES) / sizeof(PROGRAM_FILES_VALUES[0]); i++)
-        if (used < count && readMachineString(WINDOWS_VERSION_KEY, PROGRAM_FILES_VALUES[i],
-                                              folders[used], MAX_PATH) == 0)
-            used++;
-    return used;
-}
-
 // Reads a folder value of the uninstall entry into out and checks it. 0: a folder the removal
 // may act on; INSTALLATION_MISSING: no such value; INSTALLATION_REFUSED: any other folder.
 static int readEntryFolder(const char *entry, const char *valueName, char *out, DWORD outSize) {
     if (readMachineString(entry, valueName, out, outSize) != 0) {
         // A value too long for the buffer is there, but not a folder of this product.
         HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return INSTALLATION_MISSING;
         DWORD size = 0;
         int present =
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry, 0, KEY_READ, &key) == ERROR_SUCCESS &&
             RegQueryValueExA(key, valueName, NULL, NULL, NULL, &size) == ERROR_SUCCESS && size > 1;
-        if (present)
-            RegCloseKey(key);
+        RegCloseKey(key);
         return present ? INSTALLATION_REFUSED : INSTALLATION_MISSING;
     }
     dropTrailingBackslash(out);
-    char folders[8][MAX_PATH];
-    const char *names[8];
-    size_t count = protectedFolders(folders, 8);
+    char folders[PROTECTED_FOLDER_COUNT][MAX_PATH];
+    const char *names[PROTECTED_FOLDER_COUNT];
+    size_t count = readProtectedFolders(folders);
     for (size_t i = 0; i < count; i++)
         names[i] = folders[i];
     if (!isEntryFolderAllowed(out, names, count)) {
@@ -294,9 +269,12 @@ void removeInstallation(const Installation *installation, int keepUninstaller,
             snprintf(key, sizeof(key), "%s", PRODUCT_KEYS[i].parent);
         if (deleteKeyTree(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS)
             continue;
+        // The uninstall entry, last in the list, stays with every key after a failed one, so
+        // the removal can be run again from the system's list of programs.
         char item[REGISTRY_BUFFER + 32];
         snprintf(item, sizeof(item), "HKEY_LOCAL_MACHINE\\%s", key);
         reportFailed(report, item);
+        return;
     }
 }
 
@@ -304,9 +282,21 @@ int removeUninstaller(const Installation *installation) {
     char path[RECORD_PATH_BUFFER];
     if (joinGroupPath(path, sizeof(path), installation->installDir, PRODUCT_UNINSTALLER) != 0)
         return 1;
-    int fileLeft = removeFileOrAtRestart(path);
-    // A folder that still holds files of the user's stays, now and at the restart.
+    // Nothing through a link: the folder may have become one since the removal looked.
+    if (isReparsePoint(installation->installDir) || isReparsePoint(path))
+        return 1;
+    int fileLeft = removeFileRetrying(path);
+    // A folder that still holds files of the user's stays.
     if (!folderHoldsOnly(installation->installDir, PRODUCT_UNINSTALLER))
         return 1;
-    return fileLeft != 0 || removeFolderOrAtRestart(installation->installDir) != 0;
+    if (fileLeft != 0)
+        return 1;
+    // The program file just deleted may linger a moment after its process ended.
+    for (int attempt = 0;; attempt++) {
+        if (removeEmptyFolder(installation->installDir) == 0)
+            return 0;
+        if (attempt == HELD_FILE_TRIES)
+            return 1;
+        Sleep(HELD_FILE_PAUSE_MS);
+    }
 }

@@ -36,6 +36,8 @@ int readInstallation(Installation *installation);
 void removeInstallation(const Installation *installation, int keepUninstaller,
                         RemovalReport *report);
 
-// Removes the installation's uninstall.exe and then the installation folder when empty, either
-// now or, where they cannot go now, at the next restart. Returns 0 when both are gone now.
+// Removes the installation's uninstall.exe and then the installation folder when empty. Neither
+// is left for the next restart: a user may control the installation folder's parent, and could
+// point a pending delete elsewhere. Nothing is removed through a link. Returns 0 when both are
+// gone.
 int removeUninstaller(const Installation *installation);

@@ -12,6 +12,7 @@
 #include "command_line.h"
 #include "common/dll_search.h"
 #include "common/file_removal.h"
+#include "common/folder_security.h"
 #include "common/product.h"
 #include "entry_folders.h"
 #include "removal.h"
@@ -31,11 +32,6 @@ static const char REFUSED_ORIGINAL[] =
 // Exit codes: the removal ran whole, did not run, or left something behind.
 enum { EXIT_REMOVED = 0, EXIT_NOT_REMOVED = 1, EXIT_PARTLY = 2 };
 
-// The switches of the command line. The copy's own come last: the handles it inherits, then the
-// path of the program it was made from, which takes the rest of the line.
-static const char SILENT_SWITCH[] = "/S";
-static const char COPY_SWITCH[] = "/copy-of=";
-static const char ORIGINAL_SWITCH[] = "/original=";
 // The name of the copy's folder in the temporary folder, before its random part.
 static const char COPY_FOLDER_PREFIX[] = "Quillary-uninstall-";
 // Tries at a folder name nobody has made yet.
@@ -43,49 +39,13 @@ static const int COPY_FOLDER_TRIES = 16;
 // How long the copy waits for the program it was made from to end.
 static const DWORD HANDOVER_WAIT_MS = 15000;
 
-// What the command line asks for.
-struct Switches {
-    int silent;
-    HANDLE original;             // the copy: the process it was made from; NULL otherwise
-    HANDLE result;               // the copy: where its result byte goes
-    char originalPath[MAX_PATH]; // the copy: that process's program file
-};
-
-// True when word (length characters) is the switch, case aside.
-static int isSwitch(const char *word, size_t length, const char *name) {
-    return length == strlen(name) && _strnicmp(word, name, length) == 0;
-}
-
-static void readSwitches(Switches *switches) {
-    memset(switches, 0, sizeof(*switches));
-    char self[MAX_PATH], arguments[2 * MAX_PATH + 128];
+// Reads this process's command line. Returns 0 when read.
+static int readSwitches(UninstallSwitches *switches) {
+    char self[MAX_PATH];
     DWORD selfLength = GetModuleFileNameA(NULL, self, sizeof(self));
     if (selfLength == 0 || selfLength >= sizeof(self))
         self[0] = '\0';
-    if (commandLineDocument(GetCommandLineA(), self, arguments, sizeof(arguments)) != 0)
-        return;
-    const char *p = arguments;
-    for (;;) {
-        while (*p == ' ' || *p == '\t')
-            p++;
-        if (*p == '\0')
-            return;
-        if (_strnicmp(p, ORIGINAL_SWITCH, sizeof(ORIGINAL_SWITCH) - 1) == 0) {
-            lstrcpynA(switches->originalPath, p + sizeof(ORIGINAL_SWITCH) - 1, MAX_PATH);
-            return;
-        }
-        size_t length = strcspn(p, " \t");
-        if (isSwitch(p, length, SILENT_SWITCH))
-            switches->silent = 1;
-        else if (_strnicmp(p, COPY_SWITCH, sizeof(COPY_SWITCH) - 1) == 0) {
-            char *rest;
-            switches->original =
-                (HANDLE)(INT_PTR)_strtoui64(p + sizeof(COPY_SWITCH) - 1, &rest, 10);
-            if (*rest == ':')
-                switches->result = (HANDLE)(INT_PTR)_strtoui64(rest + 1, NULL, 10);
-        }
-        p += length;
-    }
+    return readUninstallSwitches(GetCommandLineA(), self, switches);
 }
 
 // Random bits from the system's generator (advapi32's RtlGenRandom); the clock and the process
@@ -104,20 +64,46 @@ static unsigned long long randomNumber() {
     return value ^ ((unsigned long long)GetCurrentProcessId() << 32) ^ GetTickCount();
 }
 
+// The temporary folder, with its trailing backslash, into tempDir (MAX_PATH bytes); 0 when read.
+static int readTempDir(char *tempDir) {
+    DWORD tempLength = GetTempPathA(MAX_PATH, tempDir);
+    return tempLength == 0 || tempLength >= MAX_PATH;
+}
+
 // Makes a new folder of an unpredictable name in the temporary folder, failing where the name is
-// taken (someone may have prepared it): 0 with its path in folder.
+// taken (someone may have prepared it), that only SYSTEM, the administrators and the running
+// user may open: the temporary folder is shared when the uninstaller runs as SYSTEM. 0 with its
+// path in folder.
 static int makeCopyFolder(char *folder, size_t folderSize) {
     char tempDir[MAX_PATH];
-    DWORD tempLength = GetTempPathA(sizeof(tempDir), tempDir);
-    if (tempLength == 0 || tempLength >= sizeof(tempDir))
+    FolderSecurity security;
+    if (readTempDir(tempDir) != 0 || buildPrivateFolderSecurity(&security) != 0)
         return 1;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &security.descriptor, FALSE};
     for (int attempt = 0; attempt < COPY_FOLDER_TRIES; attempt++) {
         if (snprintf(folder, folderSize, "%s%s%016llx", tempDir, COPY_FOLDER_PREFIX,
                      randomNumber()) >= (int)folderSize)
             return 1;
-        if (CreateDirectoryA(folder, NULL))
+        if (CreateDirectoryA(folder, &attributes))
             return 0;
     }
+    return 1;
+}
+
+// 1 when folder is a folder makeCopyFolder names: directly in the temporary folder, its name the
+// prefix and 16 hex digits. Only there may anything be left for the next restart to delete.
+static int isCopyFolder(const char *folder) {
+    char tempDir[MAX_PATH];
+    if (readTempDir(tempDir) != 0)
+        return 0;
+    size_t tempLength = strlen(tempDir), prefixLength = strlen(COPY_FOLDER_PREFIX);
+    if (strlen(folder) != tempLength + prefixLength + 16 ||
+        _strnicmp(folder, tempDir, tempLength) != 0 ||
+        _strnicmp(folder + tempLength, COPY_FOLDER_PREFIX, prefixLength) != 0)
+        return 0;
+    for (const char *digit = folder + tempLength + prefixLength; *digit != '\0'; digit++)
+        if (strchr("0123456789abcdef", *digit) == NULL)
+            return 0;
     return 1;
 }
 
@@ -154,9 +140,9 @@ static int runFromCopy(int silent) {
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE,
                     TRUE, 0);
     char commandLine[3 * MAX_PATH + 128];
-    snprintf(commandLine, sizeof(commandLine), "\"%s\"%s %s%llu:%llu %s%s", copy,
-             silent ? " /S" : "", COPY_SWITCH, (unsigned long long)(INT_PTR)me,
-             (unsigned long long)(INT_PTR)resultWrite, ORIGINAL_SWITCH, longSelf);
+    snprintf(commandLine, sizeof(commandLine), "\"%s\"%s /copy-of=%llu:%llu /original=%s", copy,
+             silent ? " /S" : "", (unsigned long long)(INT_PTR)me,
+             (unsigned long long)(INT_PTR)resultWrite, longSelf);
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -215,47 +201,59 @@ static int uninstall(const char *originalPath, int silent, int keepUninstaller,
 }
 
 // The copy: removes, hands its result to the program it was made from, waits for that program to
-// end, then removes its file and folder when the removal was whole, and at last itself.
-static int runAsCopy(const Switches *switches) {
+// end, then removes its file and folder when the removal was whole, and at last itself: its own
+// file and folder, in the private folder it was made in, are the only paths the next restart may
+// be asked to delete.
+static int runAsCopy(const UninstallSwitches *switches) {
+    HANDLE original = (HANDLE)(INT_PTR)switches->original;
+    HANDLE resultPipe = (HANDLE)(INT_PTR)switches->result;
     Installation installation;
     int result = uninstall(switches->originalPath, switches->silent, 1, &installation);
     char byte = (char)result;
     DWORD written = 0;
-    if (switches->result != NULL) {
-        WriteFile(switches->result, &byte, 1, &written, NULL);
-        CloseHandle(switches->result);
+    if (resultPipe != NULL) {
+        WriteFile(resultPipe, &byte, 1, &written, NULL);
+        CloseHandle(resultPipe);
     }
-    WaitForSingleObject(switches->original, HANDOVER_WAIT_MS);
-    CloseHandle(switches->original);
+    WaitForSingleObject(original, HANDOVER_WAIT_MS);
+    CloseHandle(original);
     // After a partial removal the entry stays, and its command must still find the uninstaller.
     if (result == EXIT_REMOVED)
         removeUninstaller(&installation);
 
     char self[MAX_PATH];
     DWORD selfLength = GetModuleFileNameA(NULL, self, sizeof(self));
-    if (selfLength > 0 && selfLength < sizeof(self)) {
-        removeFileOrAtRestart(self);
-        char *lastSlash = strrchr(self, '\\');
-        if (lastSlash != NULL) {
-            *lastSlash = '\0';
-            removeFolderOrAtRestart(self);
-        }
+    char *lastSlash = selfLength > 0 && selfLength < sizeof(self) ? strrchr(self, '\\') : NULL;
+    if (lastSlash == NULL)
+        return result;
+    *lastSlash = '\0';
+    int inCopyFolder = isCopyFolder(self);
+    *lastSlash = '\\';
+    if (!inCopyFolder) {
+        removeFileRetrying(self);
+        return result;
     }
+    removeFileOrAtRestart(self);
+    *lastSlash = '\0';
+    removeFolderOrAtRestart(self);
     return result;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearch();
-    Switches switches;
-    readSwitches(&switches);
-    if (switches.original != NULL)
+    UninstallSwitches switches;
+    // A line that cannot be read may have carried /S: nothing is asked and nothing removed.
+    if (readSwitches(&switches) != 0)
+        return EXIT_NOT_REMOVED;
+    if (switches.isCopy)
         return runAsCopy(&switches);
 
     int result = runFromCopy(switches.silent);
     if (result >= 0)
         return result;
     // Without a copy, remove from here: everything but this program file and its folder, which
-    // go at the next restart.
+    // go now when they can and stay otherwise (the next restart is never asked to delete
+    // anything in a folder other users may have changed).
     char self[MAX_PATH];
     DWORD selfLength = GetModuleFileNameA(NULL, self, sizeof(self));
     if (selfLength == 0 || selfLength >= sizeof(self))
