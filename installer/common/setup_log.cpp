@@ -7,6 +7,7 @@
 
 #include "common/file_removal.h"
 #include "common/paths.h"
+#include "common/protected_folders.h"
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 
@@ -21,10 +22,14 @@ static int isPlainFile(HANDLE file) {
 
 int SetupLogOpen(const char *path) {
     SetupLogClose();
-    // Someone else may have put a link or named a device there: the log would truncate and fill
-    // whatever it leads to. Such a path is not opened at all; the name is checked first, then
-    // the handle opened without following a link, and only then is the file emptied.
-    if (path[0] == '\0' || namesDevice(path) || isReparsePoint(path))
+    // Someone else may have put a link there, or at a folder on the way to it, or named a device:
+    // the log would empty and fill whatever it leads to. Such a path is not opened at all; the
+    // path is checked first, then the handle opened without following a link and checked, and
+    // only then is the file emptied.
+    char fullPath[PATH_BUFFER], link[PATH_BUFFER];
+    DWORD length = GetFullPathNameA(path, sizeof(fullPath), fullPath, NULL);
+    if (path[0] == '\0' || namesDevice(path) || length == 0 || length >= sizeof(fullPath) ||
+        isReparsePoint(fullPath) || findLinkOnPath(fullPath, link, sizeof(link)))
         return 1;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
