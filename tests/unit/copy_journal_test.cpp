@@ -75,6 +75,26 @@ TEST(CopyJournal, FailedStepsAreReportedAndTheUndoGoesOn) {
               (std::vector<std::string>{"C:\\Q\\Old.exe", "C:\\Q\\Sub\\new.txt", "C:\\Q\\Sub"}));
 }
 
+// Every step succeeds: each backup goes back to its own place, from the backup to the file and
+// not the other way round; dropping the backups afterwards then names only the backup folder's
+// files, never a restored one.
+TEST(CopyJournal, ASuccessfulUndoPutsEachBackupBackAndDroppingThenTouchesOnlyBackups) {
+    SmallCopy copy;
+    StepLog log;
+    EXPECT_EQ(journalUndo(&copy.journal, "C:\\Q", "C:\\Q\\~b", &STEPS, &log), 0);
+    EXPECT_EQ(log.steps, (std::vector<std::string>{
+                             "delete C:\\Q\\Readme.wri",
+                             "delete C:\\Q\\Old.exe",
+                             "move C:\\Q\\~b\\2 -> C:\\Q\\Old.exe",
+                             "delete C:\\Q\\Sub\\new.txt",
+                             "rmdir C:\\Q\\Sub",
+                         }));
+    EXPECT_TRUE(log.stays.empty());
+    log.steps.clear();
+    EXPECT_EQ(journalDropBackups(&copy.journal, "C:\\Q\\~b", removeFile, &log), 0);
+    EXPECT_EQ(log.steps, (std::vector<std::string>{"delete C:\\Q\\~b\\2"}));
+}
+
 // Thousands of records outgrow the first allocation several times; every change still names
 // its own path afterwards (the kept names moved with the store, offsets stayed right).
 TEST(CopyJournal, KeepsEveryPathAcrossGrowth) {

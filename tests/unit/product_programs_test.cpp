@@ -44,6 +44,49 @@ TEST(CommandLineDocument, FindsTheDocumentHoweverTheLineIsQuoted) {
     }
 }
 
+TEST(UninstallSwitches, FindSilentWhereverItStandsAndRefuseALineTheyCannotRead) {
+    const char *module = "C:\\Program Files\\Quillary\\uninstall.exe";
+    struct {
+        std::string line;
+        int read, silent, isCopy;
+        unsigned long long original, result;
+        const char *originalPath;
+    } cases[] = {
+        {"uninstall.exe", 0, 0, 0, 0, 0, ""},
+        {"uninstall.exe /S", 0, 1, 0, 0, 0, ""},
+        {"\"C:\\Program Files\\Quillary\\uninstall.exe\" \"x\" /s", 0, 1, 0, 0, 0, ""},
+        {"C:\\Program Files\\Quillary\\uninstall.exe \"/S\"", 0, 1, 0, 0, 0, ""},
+        {"uninstall.exe " + std::string(3000, 'x') + " /S", 0, 1, 0, 0, 0, ""},
+        {"uninstall.exe \"" + std::string(3000, 'y') + "\" /S", 0, 1, 0, 0, 0, ""},
+        {"uninstall.exe /Silent /SS", 0, 0, 0, 0, 0, ""},
+        {"c.exe /S /copy-of=12:345 /original=C:\\Apps\\Q T\\uninstall.exe ", 0, 1, 1, 12, 345,
+         "C:\\Apps\\Q T\\uninstall.exe"},
+        {"c.exe /copy-of=18446744073709551615:0 /original=C:\\a", 0, 0, 1, 18446744073709551615ull,
+         0, "C:\\a"},
+        {"c.exe /copy-of=18446744073709551616:0", 1, 0, 0, 0, 0, ""},
+        {"c.exe /copy-of=12 /S", 1, 0, 0, 0, 0, ""},
+        {"c.exe /copy-of=12:x", 1, 0, 0, 0, 0, ""},
+        {"c.exe /original=C:\\" + std::string(256, 'z'), 0, 0, 0, 0, 0, nullptr},
+        {"c.exe /original=C:\\" + std::string(257, 'z'), 1, 0, 0, 0, 0, ""},
+    };
+    for (const auto &c : cases) {
+        UninstallSwitches switches;
+        EXPECT_EQ(readUninstallSwitches(c.line.c_str(), module, &switches), c.read) << c.line;
+        if (c.read != 0)
+            continue;
+        EXPECT_EQ(switches.silent, c.silent) << c.line;
+        EXPECT_EQ(switches.isCopy, c.isCopy) << c.line;
+        EXPECT_EQ(switches.original, c.original) << c.line;
+        EXPECT_EQ(switches.result, c.result) << c.line;
+        if (c.originalPath != nullptr)
+            EXPECT_STREQ(switches.originalPath, c.originalPath) << c.line;
+        else
+            EXPECT_EQ(strlen(switches.originalPath), 259u) << "259 characters fill the buffer";
+    }
+    UninstallSwitches switches;
+    EXPECT_EQ(readUninstallSwitches(nullptr, module, &switches), 1);
+}
+
 TEST(CommandLineDocument, RefusesADocumentThatDoesNotFit) {
     char out[8] = "garbage";
     EXPECT_EQ(commandLineDocument("a.exe 1234567", NULL, out, sizeof(out)), 0);
@@ -305,6 +348,7 @@ TEST(EntryFolders, AcceptsOnlyPlainFullLocalFoldersOutsideTheSystemsOwn) {
         {"C:\\Program files", 0},
         {"C:\\windows\\Temp", 1}, // below the Windows folder is not the folder itself
         {"C:\\Program Files (x86)", 1},
+        {"C:\\Caf\xE9", 1}, // the installer takes it: its uninstaller must too
     };
     for (const auto &c : cases)
         EXPECT_EQ(isEntryFolderAllowed(c.path, protectedFolders, 3), c.allowed) << c.path;
@@ -322,7 +366,8 @@ TEST(EntryFolders, AcceptsOnlyPlainFullLocalFoldersOutsideTheSystemsOwn) {
     for (const char *other :
          {"C:\\Program Files\\Quillary2\\uninstall.exe",
           "C:\\Program Files\\Quillary\\x\\uninstall.exe",
-          "C:\\Program Files\\Quillaryuninstall.exe", "C:\\Program Files\\Quillary\\uninstall.exe2",
+          "C:\\Program Files\\Quillaryuninstall.exe", "C:\\Program Files\\QuillaryXuninstall.exe",
+          "C:\\Program Files\\Quillary\\uninstall.exe2",
           "C:\\Users\\me\\Downloads\\uninstall.exe", ""})
         EXPECT_EQ(isProgramInFolder(other, folder, "uninstall.exe"), 0) << other;
 }

@@ -47,6 +47,19 @@ TEST(SetupSwitches, LeavesAValueThatDoesNotFitEmptyInsteadOfCuttingIt) {
     EXPECT_EQ(destinationProblem(switches.destination, PATH_MAX_LENGTH), DESTINATION_EMPTY);
 }
 
+// 511 characters fill the 512-byte buffers exactly; one more is refused whole, not cut.
+TEST(SetupSwitches, TakesValuesOfUpTo511CharactersWholeAndLeavesLongerOnesEmpty) {
+    for (size_t length : {510u, 511u, 512u}) {
+        std::string path = "C:\\" + std::string(length - 3, 'q');
+        SetupSwitches switches;
+        parseSetupSwitches(("/S /LOG=" + path + " /D=" + path).c_str(), &switches);
+        std::string expected = length <= 511 ? path : "";
+        EXPECT_EQ(std::string(switches.logPath), expected) << length;
+        EXPECT_EQ(std::string(switches.destination), expected) << length;
+        EXPECT_EQ(switches.hasDestination, 1);
+    }
+}
+
 TEST(DestinationSwitch, TakesOnlyAFullLocalPathOfFolderNames) {
     struct Row {
         std::string path;
