@@ -1,0 +1,187 @@
+// What other users can prepare before an administrator runs setup, end to end: a link where the
+// product would go, a link on the log's way, a destination that is a folder of the system or is
+// typed in its short form. Each scenario checks that nothing was written through what was
+// prepared, and what the caller is told.
+#include <algorithm>
+
+#include "pages_driver.h"
+#include "support/product_state.h"
+#include "support/program_runs.h"
+
+using namespace pages;
+
+namespace {
+
+const std::string ROOT = "C:\\quillary-trust";
+// A folder of another user's, with files of the names the product installs.
+const std::string OTHER = ROOT + "\\Other";
+const char *const OTHERS_FILES[] = {"Quillary.ini", "uninstall.exe"};
+const std::string LINK = ROOT + "\\Quillary";
+const std::string LOG = ROOT + "\\setup.log";
+
+std::string readText(const std::string &path) {
+    std::string text;
+    return driver::readWholeFile(path, &text) ? text : "<missing>";
+}
+
+driver::RunRecord installUnattended(const std::string &arguments) {
+    driver::RunOptions options;
+    options.arguments = arguments;
+    return driver::runInstaller(driver::environment("QUILLARY_INSTALLER"), options);
+}
+
+// Every line of the log, for failure messages: the line looked for, then the whole log.
+std::string logHas(const std::string &line) {
+    std::string text = readText(LOG);
+    return text.find(line) != std::string::npos ? "" : "no \"" + line + "\" in:\n" + text;
+}
+
+class TrustBoundaries : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        clean();
+        ASSERT_TRUE(CreateDirectoryA(ROOT.c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA(OTHER.c_str(), NULL));
+        for (const char *name : OTHERS_FILES)
+            ASSERT_TRUE(driver::writeWholeFile(OTHER + "\\" + name, std::string("own ") + name));
+    }
+    void TearDown() override { clean(); }
+    void clean() {
+        installed::closeShellWindows();
+        for (const std::string &link : {LINK, std::string(INSTALL_DIR), ROOT + "\\Logs"})
+            installed::removeFolderLink(link);
+        driver::removeTree(ROOT);
+        driver::removeTree(INSTALL_DIR);
+        driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
+        installed::deleteProductEntries();
+    }
+
+    // The other user's folder holds its own two files, unchanged, and nothing else.
+    void expectOthersFolderUntouched() {
+        std::vector<std::string> expected(std::begin(OTHERS_FILES), std::end(OTHERS_FILES));
+        std::vector<std::string> left = installed::listTree(OTHER);
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, expected);
+        for (const char *name : OTHERS_FILES)
+            EXPECT_EQ(readText(OTHER + "\\" + name), std::string("own ") + name);
+        EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
+    }
+};
+
+} // namespace
+
+TEST_F(TrustBoundaries, UnattendedRefusesADestinationThatIsALinkAndWritesNothingThrough) {
+    ASSERT_TRUE(installed::makeFolderLink(OTHER, LINK));
+    driver::RunRecord run = installUnattended("/S /LOG=" + LOG + " /D=" + LINK);
+    EXPECT_EQ(run.failure, "");
+    EXPECT_TRUE(run.windowsSeen.empty());
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(logHas(LINK + " is a junction or symbolic link"), "");
+    EXPECT_EQ(logHas("Exit code 2"), "");
+    expectOthersFolderUntouched();
+
+    // A link as the parent of the destination leads there just as well.
+    run = installUnattended("/S /LOG=" + LOG + " /D=" + LINK + "\\Quillary");
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(logHas(LINK + " is a junction or symbolic link"), "");
+    EXPECT_FALSE(installed::exists(OTHER + "\\Quillary"));
+    expectOthersFolderUntouched();
+}
+
+TEST_F(TrustBoundaries, DestinationPageAndBrowserRefuseALinkNamingIt) {
+    ASSERT_TRUE(installed::makeFolderLink(OTHER, INSTALL_DIR));
+    const std::string refusal = std::string(INSTALL_DIR) +
+                                " is a junction or symbolic link that leads to another place. "
+                                "Select another installation directory.";
+    Installer installer = startInstaller();
+    Window page = reachDestination(installer);
+
+    // The browser's OK, on the proposed folder that is the link.
+    page.press(IDC_BROWSE);
+    Window browser = installer.waitForWindow(driver::hasControls({IDOK, IDC_FOLDER_NAME}));
+    browser.press(IDOK);
+    MessageBox box = installer.waitForMessageBox();
+    expectBox(box, refusal, BoxIcon::EXCLAMATION, {IDOK});
+    box.answer(IDOK);
+    ASSERT_TRUE(driver::settled(browser.handle()));
+    EXPECT_TRUE(browser.visible()) << "the browser closed on a link";
+    browser.press(IDCANCEL);
+    browser.waitUntilGone();
+
+    // Next on the page itself.
+    page.press(IDOK);
+    box = installer.waitForMessageBox();
+    expectBox(box, refusal, BoxIcon::EXCLAMATION, {IDOK});
+    box.answer(IDOK);
+    ASSERT_TRUE(driver::settled(page.handle()));
+    EXPECT_TRUE(page.visible()) << "the page went on past a link";
+    installer.kill();
+    expectOthersFolderUntouched();
+}
+
+TEST_F(TrustBoundaries, TheLogIsNotWrittenThroughALinkAndTheInstallationGoesOn) {
+    // C:\...\Logs leads to the other user's folder, which holds a file of the log's name.
+    ASSERT_TRUE(driver::writeWholeFile(OTHER + "\\setup.log", "own log"));
+    ASSERT_TRUE(installed::makeFolderLink(OTHER, ROOT + "\\Logs"));
+    driver::RunRecord run = installUnattended("/S /LOG=" + ROOT + "\\Logs\\setup.log");
+    EXPECT_EQ(run.failure, "");
+    EXPECT_EQ(run.exitCode, 0u) << "a log that is not written changes no exit code";
+    EXPECT_EQ(readText(OTHER + "\\setup.log"), "own log");
+    EXPECT_EQ(installed::registryText(installed::UNINSTALL_ENTRY, "Progdir"), INSTALL_DIR);
+
+    // A device name is no log either.
+    installed::deleteProductEntries();
+    run = installUnattended("/S /LOG=NUL");
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST_F(TrustBoundaries, UnattendedRefusesTheSystemsFolders) {
+    char windowsDir[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windowsDir, MAX_PATH), 0u);
+    std::string programFiles =
+        installed::registryText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir");
+    for (const std::string &folder :
+         {std::string(windowsDir), programFiles, std::string("C:\\Program files")}) {
+        std::vector<std::string> before = installed::listTree(folder);
+        driver::RunRecord run = installUnattended("/S /LOG=" + LOG + " /D=" + folder);
+        EXPECT_EQ(run.exitCode, 2u) << folder;
+        EXPECT_EQ(logHas("refused: the Windows folder, a system folder or a Program Files folder "
+                         "itself"),
+                  "")
+            << folder;
+        EXPECT_FALSE(installed::exists(folder + "\\Quillary.exe")) << folder;
+        EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY)) << folder;
+    }
+}
+
+TEST_F(TrustBoundaries, AShortFormDestinationIsInstalledInItsLongFormAndUninstalls) {
+    const std::string longFolder = ROOT + "\\A Rather Long Folder Name";
+    ASSERT_TRUE(CreateDirectoryA(longFolder.c_str(), NULL));
+    char shortForm[MAX_PATH];
+    DWORD length = GetShortPathNameA(longFolder.c_str(), shortForm, sizeof(shortForm));
+    ASSERT_GT(length, 0u);
+    ASSERT_NE(std::string(shortForm), longFolder) << "no 8.3 name for the folder";
+    const std::string installDir = longFolder + "\\Quillary";
+
+    driver::RunRecord run =
+        installUnattended("/S /LOG=" + LOG + " /D=" + std::string(shortForm) + "\\Quillary");
+    EXPECT_EQ(run.exitCode, 0u) << readText(LOG);
+    EXPECT_EQ(installed::registryText(installed::UNINSTALL_ENTRY, "Progdir"), installDir);
+    std::string command = installed::registryText(installed::UNINSTALL_ENTRY, "UninstallString");
+    ASSERT_EQ(command, "\"" + installDir + "\\uninstall.exe\"");
+
+    // Silent, also with an argument in quotes before /S: nothing shown, everything removed.
+    programs::Started uninstaller(command + " \"x\" /S");
+    ASSERT_TRUE(uninstaller.ok());
+    DWORD start = GetTickCount();
+    std::vector<std::string> seen;
+    while (WaitForSingleObject(uninstaller.handle(), 20) == WAIT_TIMEOUT &&
+           GetTickCount() - start < 60000)
+        for (const std::string &window : programs::windowsOfProgram("uninstall.exe"))
+            seen.push_back(window);
+    EXPECT_EQ(seen, std::vector<std::string>{}) << "windows shown by /S";
+    EXPECT_EQ(uninstaller.waitForExit(0), 0u);
+    EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
+    EXPECT_TRUE(driver::waitFor([&] { return !installed::exists(installDir); }, 10000))
+        << "left: " << installed::listTree(installDir).size() << " entries";
+}
