@@ -30,10 +30,14 @@ driver::RunRecord installUnattended(const std::string &arguments) {
     return driver::runInstaller(driver::environment("QUILLARY_INSTALLER"), options);
 }
 
-// Every line of the log, for failure messages: the line looked for, then the whole log.
+// "" when the log holds line; else what failed, with the log's end.
 std::string logHas(const std::string &line) {
     std::string text = readText(LOG);
-    return text.find(line) != std::string::npos ? "" : "no \"" + line + "\" in:\n" + text;
+    if (text.find(line) != std::string::npos)
+        return "";
+    const size_t shown = 1500; // the log's end, where a refusal or the exit code stands
+    return "no \"" + line + "\" in:\n" +
+           (text.size() > shown ? "..." + text.substr(text.size() - shown) : text);
 }
 
 class TrustBoundaries : public ::testing::Test {
