@@ -189,3 +189,71 @@ TEST_F(TrustBoundaries, AShortFormDestinationIsInstalledInItsLongFormAndUninstal
     EXPECT_TRUE(driver::waitFor([&] { return !installed::exists(installDir); }, 10000))
         << "left: " << installed::listTree(installDir).size() << " entries";
 }
+
+namespace {
+
+const char UNINSTALL_PARENT[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Keeps everyone from writing below a registry key while it lives, and gives the key its own
+// permissions back afterwards.
+class RegistryKeyLock {
+  public:
+    explicit RegistryKeyLock(const char *keyPath) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, READ_CONTROL | WRITE_DAC, &key_) !=
+            ERROR_SUCCESS) {
+            key_ = NULL;
+            return;
+        }
+        DWORD size = sizeof(original_);
+        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_, &size) != ERROR_SUCCESS)
+            return;
+        BYTE everyone[SECURITY_MAX_SID_SIZE];
+        DWORD sidSize = sizeof(everyone);
+        DWORD acl[64];
+        SECURITY_DESCRIPTOR locked;
+        locked_ = CreateWellKnownSid(WinWorldSid, NULL, everyone, &sidSize) &&
+                  InitializeAcl((ACL *)acl, sizeof(acl), ACL_REVISION) &&
+                  AddAccessDeniedAce((ACL *)acl, ACL_REVISION, KEY_WRITE, everyone) &&
+                  AddAccessAllowedAce((ACL *)acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
+                  InitializeSecurityDescriptor(&locked, SECURITY_DESCRIPTOR_REVISION) &&
+                  SetSecurityDescriptorDacl(&locked, TRUE, (ACL *)acl, FALSE) &&
+                  RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &locked) == ERROR_SUCCESS;
+    }
+    ~RegistryKeyLock() {
+        if (locked_)
+            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_);
+        if (key_ != NULL)
+            RegCloseKey(key_);
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    HKEY key_ = NULL;
+    DWORD original_[1024];
+    bool locked_ = false;
+};
+
+} // namespace
+
+TEST_F(TrustBoundaries, ExitCodeZeroOnlyWhenTheRegistryEntriesWereWritten) {
+    driver::RunRecord run, interactive;
+    {
+        RegistryKeyLock lock(UNINSTALL_PARENT);
+        ASSERT_TRUE(lock.locked()) << "the Uninstall key's permissions could not be set";
+        HKEY probe;
+        LONG opened =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT, 0, KEY_READ | KEY_WRITE, &probe);
+        if (opened == ERROR_SUCCESS)
+            RegCloseKey(probe);
+        ASSERT_EQ(opened, ERROR_ACCESS_DENIED) << "the lock did not take effect";
+        run = installUnattended("/S /LOG=" + LOG);
+        driver::RunOptions options;
+        interactive = driver::runInstaller(driver::environment("QUILLARY_INSTALLER"), options);
+    }
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(logHas("Installation failed: the registry entries were not all written"), "");
+    EXPECT_EQ(logHas("Exit code 2"), "");
+    EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
+    EXPECT_EQ(interactive.failure, "");
+    EXPECT_EQ(interactive.exitCode, 2u) << "the interactive run said it installed";
+}
