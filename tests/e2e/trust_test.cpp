@@ -132,11 +132,6 @@ TEST_F(TrustBoundaries, TheLogIsNotWrittenThroughALinkAndTheInstallationGoesOn) 
     EXPECT_EQ(run.exitCode, 0u) << "a log that is not written changes no exit code";
     EXPECT_EQ(readText(OTHER + "\\setup.log"), "own log");
     EXPECT_EQ(installed::registryText(installed::UNINSTALL_ENTRY, "Progdir"), INSTALL_DIR);
-
-    // A device name is no log either.
-    installed::deleteProductEntries();
-    run = installUnattended("/S /LOG=NUL");
-    EXPECT_EQ(run.exitCode, 0u);
 }
 
 TEST_F(TrustBoundaries, UnattendedRefusesTheSystemsFolders) {

@@ -55,9 +55,7 @@ TEST(UninstallSwitches, FindSilentWhereverItStandsAndRefuseALineTheyCannotRead) 
         {"uninstall.exe", 0, 0, 0, 0, 0, ""},
         {"uninstall.exe /S", 0, 1, 0, 0, 0, ""},
         {"\"C:\\Program Files\\Quillary\\uninstall.exe\" \"x\" /s", 0, 1, 0, 0, 0, ""},
-        {"C:\\Program Files\\Quillary\\uninstall.exe \"/S\"", 0, 1, 0, 0, 0, ""},
         {"uninstall.exe " + std::string(3000, 'x') + " /S", 0, 1, 0, 0, 0, ""},
-        {"uninstall.exe \"" + std::string(3000, 'y') + "\" /S", 0, 1, 0, 0, 0, ""},
         {"uninstall.exe /Silent /SS", 0, 0, 0, 0, 0, ""},
         {"c.exe /S /copy-of=12:345 /original=C:\\Apps\\Q T\\uninstall.exe ", 0, 1, 1, 12, 345,
          "C:\\Apps\\Q T\\uninstall.exe"},
@@ -65,7 +63,6 @@ TEST(UninstallSwitches, FindSilentWhereverItStandsAndRefuseALineTheyCannotRead) 
          0, "C:\\a"},
         {"c.exe /copy-of=18446744073709551616:0", 1, 0, 0, 0, 0, ""},
         {"c.exe /copy-of=12 /S", 1, 0, 0, 0, 0, ""},
-        {"c.exe /copy-of=12:x", 1, 0, 0, 0, 0, ""},
         {"c.exe /original=C:\\" + std::string(256, 'z'), 0, 0, 0, 0, 0, nullptr},
         {"c.exe /original=C:\\" + std::string(257, 'z'), 1, 0, 0, 0, 0, ""},
     };
@@ -367,8 +364,8 @@ TEST(EntryFolders, AcceptsOnlyPlainFullLocalFoldersOutsideTheSystemsOwn) {
          {"C:\\Program Files\\Quillary2\\uninstall.exe",
           "C:\\Program Files\\Quillary\\x\\uninstall.exe",
           "C:\\Program Files\\Quillaryuninstall.exe", "C:\\Program Files\\QuillaryXuninstall.exe",
-          "C:\\Program Files\\Quillary\\uninstall.exe2",
-          "C:\\Users\\me\\Downloads\\uninstall.exe", ""})
+          "C:\\Program Files\\Quillary\\uninstall.exe2", "C:\\Users\\me\\Downloads\\uninstall.exe",
+          ""})
         EXPECT_EQ(isProgramInFolder(other, folder, "uninstall.exe"), 0) << other;
 }
 
