@@ -13,13 +13,17 @@ static int copyProcessUser(void *sid) {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return 1;
-    DWORD user[(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE) / sizeof(DWORD) + 1];
+    // TOKEN_USER holds a pointer: the union keeps the buffer aligned for it on either build.
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } information;
     DWORD size = 0;
-    BOOL read = GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+    BOOL read = GetTokenInformation(token, TokenUser, &information, sizeof(information), &size);
     CloseHandle(token);
     if (!read)
         return 1;
-    PSID userSid = ((TOKEN_USER *)user)->User.Sid;
+    PSID userSid = information.user.User.Sid;
     return !CopySid(SECURITY_MAX_SID_SIZE, sid, userSid);
 }
 
