@@ -256,16 +256,16 @@ static int runAsCopy(const Switches *switches) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // Held by the program the user started until its copy has removed the installation (the
-    // copy runs under it): no installer or other uninstaller runs meanwhile.
-    HANDLE setupRunning = CreateMutexA(NULL, FALSE, SETUP_RUNNING_MUTEX);
-    int secondInstance = setupRunning == NULL || GetLastError() == ERROR_ALREADY_EXISTS;
     RestrictDllSearch();
     Switches switches;
     readSwitches(&switches);
+    // The copy runs under the program the user started, which holds the mutex for it.
     if (switches.original != NULL)
         return runAsCopy(&switches);
-    if (secondInstance) {
+    // Held until this program ends, once its copy has removed the installation: no installer or
+    // other uninstaller runs meanwhile.
+    HANDLE setupRunning = CreateMutexA(NULL, FALSE, SETUP_RUNNING_MUTEX);
+    if (setupRunning == NULL || GetLastError() == ERROR_ALREADY_EXISTS) {
         tell(switches.silent, SETUP_RUNNING, MB_ICONEXCLAMATION);
         return EXIT_SETUP_RUNNING;
     }

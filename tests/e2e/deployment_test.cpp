@@ -289,3 +289,37 @@ TEST_F(Deployment, NewerVersionInstalledIsNotDowngradedUnattended) {
                                        installed::productVersion()));
     installAt("/S");
 }
+
+// The Uninstall entry's quiet command, as deployment tools run it: it waits its turn behind a
+// running installer (1618, nothing removed), closes the program left open and removes
+// everything, and removes nothing while a program will not end.
+TEST_F(Deployment, QuietUninstallWaitsForSetupAndClosesTheRunningProgram) {
+    installAt("/S");
+    std::string quiet = installed::registryText(installed::UNINSTALL_ENTRY, "QuietUninstallString");
+    std::string before = snapshot(DEFAULT_DIR);
+    {
+        Installer installer = pages::startInstaller();
+        installer.waitForWindow(pages::agreementPage());
+        programs::Started uninstall(quiet);
+        EXPECT_EQ(uninstall.waitForExit(30000), 1618u);
+        EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+        installer.kill();
+    }
+    {
+        StubbornProgram stubborn;
+        ASSERT_TRUE(stubborn.holding());
+        programs::Started uninstall(quiet);
+        EXPECT_EQ(uninstall.waitForExit(30000), 2u);
+        EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+        EXPECT_NE(installed::describeKey(installed::UNINSTALL_ENTRY), "");
+    }
+
+    programs::Started viewer("\"" + std::string(DEFAULT_DIR) + "\\Quillary.exe\"");
+    ASSERT_TRUE(startProgram(viewer) != NULL) << programs::describeTopWindows();
+    programs::Started uninstall(quiet);
+    EXPECT_EQ(uninstall.waitForExit(30000), 0u);
+    EXPECT_EQ(viewer.waitForExit(0), 0u) << "the program was asked to close and has ended";
+    EXPECT_TRUE(driver::waitFor([] { return !driver::pathExists(DEFAULT_DIR); }, 10000))
+        << "left: " << installed::listTree(DEFAULT_DIR).size() << " entries";
+    EXPECT_EQ(installed::describeKey(installed::UNINSTALL_ENTRY), "");
+}
