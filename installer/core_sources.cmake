@@ -8,6 +8,7 @@ set(QUILLARY_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/installer/payload/progress_math.cpp
     ${CMAKE_SOURCE_DIR}/installer/common/paths.cpp
     ${CMAKE_SOURCE_DIR}/installer/common/setup_switches.cpp
+    ${CMAKE_SOURCE_DIR}/installer/common/versions.cpp
     ${CMAKE_SOURCE_DIR}/installer/pages/destination_rules.cpp
     ${CMAKE_SOURCE_DIR}/installer/pages/browser_moves.cpp
     ${CMAKE_SOURCE_DIR}/installer/system/registry_entries.cpp

@@ -22,6 +22,15 @@
 #define UNINSTALL_LINK "Uninstall.lnk"
 #define README_LINK "Readme.lnk"
 
+// The product's program shows its window in this class; an installer or uninstaller that finds
+// the program running asks the windows of this class to close.
+#define PRODUCT_WINDOW_CLASS "QuillaryViewer"
+// Named mutexes in the global namespace, so every session sees them. The program holds the
+// first while it runs; the installer and the uninstaller hold the second, so only one of them
+// runs at a time.
+#define PRODUCT_RUNNING_MUTEX "Global\\Quillary-Running"
+#define SETUP_RUNNING_MUTEX "Global\\Quillary-Setup-Running"
+
 // The sample-pictures folder: created empty below installDir, not carried in the payload.
 #define SAMPLE_FOLDER_NAME "Gallerix"
 

@@ -16,6 +16,9 @@ enum SetupExitCode {
     EXIT_INSTALLED = 0, // the files in place and the registry entries written
     EXIT_CANCELLED = 1, // the user cancelled before the installation was complete
     EXIT_FAILED = 2,    // a damaged payload, a file not written whole, no room, a bad /D= path
+    // Another installer or uninstaller of the product is running: the Windows Installer's code
+    // for "another installation is in progress", which deployment tools retry.
+    EXIT_ALREADY_RUNNING = 1618,
 };
 
 struct SetupSwitches {

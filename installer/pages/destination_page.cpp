@@ -1,5 +1,8 @@
 // Destination page: proposes where Quillary goes, checks the folder name and the free space of
 // the destination's drive, and creates the destination directory.
+#include <stdio.h>
+#include <string.h>
+
 #include "common/protected_folders.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
@@ -7,6 +10,7 @@
 #include "pages/pages.h"
 #include "resources/resource.h"
 #include "shell/message_table.h"
+#include "system/existing_installation.h"
 
 // Characters the logical drive strings are read into.
 enum { DRIVE_STRINGS_BUFFER = 100 };
@@ -19,6 +23,10 @@ static const char EXISTS_QUESTION[] =
     "Directory allready exsist. Continue with the instalation ?\n\nNOTES: Click on the YES "
     "button if this is previous installation of this software, otherwise click on the NO button "
     "and select another installation directory.";
+static const char MOVE_QUESTION_FORMAT[] =
+    PRODUCT_NAME " is already installed in:\n%s\n\nInstall it in this folder instead?\n%s\n\n"
+                 "The files " PRODUCT_NAME " installed in the old folder are removed once the new "
+                 "installation is complete. Files of your own there are kept.";
 static const char PATH_TOO_LONG_WARNING[] =
     "The installation directory path is too long. Select a shorter directory.";
 static const char PROTECTED_FORMAT[] =
@@ -90,11 +98,42 @@ static void showDestination(HWND window) {
     SetDlgItemTextA(window, IDC_INSTALL_DIR, setup.installDir);
 }
 
+// An installation of the product already there is updated where it is: its folder becomes
+// baseDir and folderName, and its drive the one measured.
+static void proposeExistingInstallation(void) {
+    const char *folder = existing.where.installDir;
+    const char *lastSlash = strrchr(folder, '\\');
+    if (!existing.found || lastSlash == NULL || lastSlash < folder + 2)
+        return;
+    // A folder right below a drive root keeps the root's backslash ("C:\").
+    size_t baseLength = (size_t)(lastSlash - folder) + (lastSlash == folder + 2);
+    if (baseLength >= PATH_BUFFER)
+        return;
+    int drive = findDrive(&setup.driveRoots[0][0], setup.driveCount, DRIVE_ROOT_SIZE, folder[0]);
+    if (drive < 0)
+        return;
+    memcpy(setup.baseDir, folder, baseLength);
+    setup.baseDir[baseLength] = '\0';
+    lstrcpynA(setup.folderName, lastSlash + 1, PATH_BUFFER);
+    setup.selectedDrive = drive;
+    updateFreeSpace(drive);
+}
+
 static INT_PTR DestinationPageInit(HWND window, UINT, WPARAM, LPARAM) {
     chooseDefaultDestination();
     lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
+    proposeExistingInstallation();
     showDestination(window);
     return TRUE;
+}
+
+// Another folder than the installed one: the product moves there, once the user agrees.
+static int confirmMove(HWND window) {
+    if (!isElsewhere(setup.installDir))
+        return 1;
+    char text[sizeof(MOVE_QUESTION_FORMAT) + 2 * PATH_BUFFER];
+    snprintf(text, sizeof(text), MOVE_QUESTION_FORMAT, existing.where.installDir, setup.installDir);
+    return MessageBoxA(window, text, SETUP_CAPTION, MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
 static void refuseWithFocusOnField(HWND window, const char *text) {
@@ -138,6 +177,8 @@ static void DestinationPageNext(HWND window) {
         SetFocus(GetDlgItem(window, IDC_INSTALL_DIR));
         return;
     }
+    if (!confirmMove(window))
+        return;
     // Every failure to create it, whatever the cause, is asked about as an existing directory.
     setup.installDirCreated = MakeDirectory(setup.installDir) != 0;
     if (setup.installDirCreated ||

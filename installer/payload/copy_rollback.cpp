@@ -168,10 +168,24 @@ void rollbackUndo(CopyRollback *rollback) {
     journalFree(&rollback->journal);
 }
 
+// A backup that cannot be deleted now (the file of a program that is still running) is deleted
+// at the next restart, so no backup outlives the run.
+static int commitRemoveBackup(void *, const char *path) {
+    int left = removeFileOrAtRestart(path);
+    if (left == 1)
+        SetupLog("In use: %s is deleted at the next restart", path);
+    else if (left != 0)
+        SetupLogError(path, GetLastError());
+    return left == 2;
+}
+
 void rollbackCommit(CopyRollback *rollback) {
     if (rollback->backupDir[0] != '\0') {
-        journalDropBackups(&rollback->journal, rollback->backupDir, undoRemoveFile, NULL);
-        if (removeEmptyFolder(rollback->backupDir) != 0)
+        journalDropBackups(&rollback->journal, rollback->backupDir, commitRemoveBackup, NULL);
+        int left = removeFolderOrAtRestart(rollback->backupDir);
+        if (left == 1)
+            SetupLog("The backup folder %s is removed at the next restart", rollback->backupDir);
+        else if (left != 0)
             SetupLog("Could not remove the backup folder %s", rollback->backupDir);
     }
     journalFree(&rollback->journal);

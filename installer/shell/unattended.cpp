@@ -6,10 +6,13 @@
 
 #include "common/file_removal.h"
 #include "common/protected_folders.h"
+#include "common/running_program.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"
+#include "product_version.h"
+#include "system/existing_installation.h"
 
 enum {
     // The longest /D= path taken: the payload's record names (up to about 30 characters) must
@@ -101,6 +104,10 @@ static int prepareDestination(const SetupSwitches *switches) {
     if (switches->hasDestination) {
         if (takeDestinationSwitch(switches->destination) != 0)
             return 1;
+    } else if (existing.found) {
+        // An update goes where the product is installed.
+        if (takeDestinationSwitch(existing.where.installDir) != 0)
+            return 1;
     } else if (joinDestination(setup.installDir, PATH_BUFFER, setup.baseDir, setup.folderName) !=
                0) {
         SetupLog("The default destination does not fit the path buffers");
@@ -126,16 +133,40 @@ static int prepareDestination(const SetupSwitches *switches) {
     return 0;
 }
 
+// What stops an unattended run before it changes anything: a newer version installed (nobody
+// is there to agree to the downgrade), or the product's program still running once asked to
+// close. 0 when the installation may go on.
+static int checkInstalledProduct(void) {
+    findExistingInstallation();
+    if (isDowngrade()) {
+        SetupLog("Refused: %s %s is installed, newer than this setup's version %s", PRODUCT_NAME,
+                 existing.version, PRODUCT_VERSION_TEXT);
+        return 1;
+    }
+    if (isProductRunning()) {
+        SetupLog("%s is running: asking its windows to close", PRODUCT_NAME);
+        if (closeRunningProduct() != 0) {
+            SetupLog("%s was still running %d seconds later: nothing was changed", PRODUCT_NAME,
+                     PRODUCT_CLOSE_WAIT_MS / 1000);
+            return 1;
+        }
+        SetupLog("%s has ended", PRODUCT_NAME);
+    }
+    return 0;
+}
+
 int RunUnattended(const SetupSwitches *switches) {
     setup.unattended = 1;
     // The copy falls back on the start directory when the system names no temporary folder.
     GetCurrentDirectoryA(PATH_MAX_LENGTH, setup.startDir);
-    if (prepareDestination(switches) != 0)
+    if (checkInstalledProduct() != 0 || prepareDestination(switches) != 0)
         return EXIT_FAILED;
     if (CopyPayload(NULL) != 0) {
         removeMadeParents();
         return EXIT_FAILED;
     }
+    // Only now, with the new copy whole, does an installation in another folder go.
+    removeReplacedInstallation();
     proposeProgramsDir();
     if (finishShortcuts(0) != 0) {
         SetupLog("Installation failed: the registry entries were not all written");

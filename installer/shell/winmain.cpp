@@ -1,7 +1,7 @@
 // Process entry: restricts the DLL search, reads the switches, then either installs unattended
 // or registers the main window class, creates the window and runs the one message loop of the
 // process. The process's exit code says how the installation ended (0 installed, 1 cancelled,
-// 2 failed).
+// 2 failed, 1618 another installer running).
 #include <windows.h>
 
 #include "common/common_controls.h"
@@ -17,6 +17,7 @@
 static const char COMMON_CONTROLS_MISSING[] =
     "Setup cannot start: the system's common controls library (comctl32.dll) could not be "
     "loaded.";
+static const char ALREADY_RUNNING[] = PRODUCT_NAME " Setup is already running.";
 static const char SWITCHES_HELP[] =
     "Quillary Setup switches:\n\n"
     "/S\tInstall unattended: no window, no message.\n"
@@ -29,7 +30,10 @@ static const char SWITCHES_HELP[] =
     "0\tInstalled.\n"
     "1\tCancelled by the user.\n"
     "2\tFailed (damaged setup files, a file not written, not enough\n"
-    "\tfree space, or an unusable /D= folder).";
+    "\tfree space, an unusable /D= folder, a newer version installed,\n"
+    "\tor " PRODUCT_NAME " still running).\n"
+    "1618\tAnother " PRODUCT_NAME " Setup or uninstall is running; nothing\n"
+    "\twas changed. Try again later.";
 
 // Opens the log asked for and names the run in it; a log that cannot be made is left out.
 static void startLog(const SetupSwitches *switches, const char *commandLine) {
@@ -87,7 +91,20 @@ static int runInteractive(HINSTANCE instance) {
     return setup.exitCode;
 }
 
+// The second of two installers started together: it changes nothing, says why (a message, or
+// the log of an unattended run) and ends with the code deployment tools retry on.
+static int endAsSecondInstance(const SetupSwitches *switches) {
+    SetupLog("%s", ALREADY_RUNNING);
+    if (!switches->unattended)
+        MessageBoxA(NULL, ALREADY_RUNNING, SETUP_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    return endLog(EXIT_ALREADY_RUNNING);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // One installer or uninstaller at a time, whoever started it. The handle stays open until
+    // the process ends, which frees the name.
+    HANDLE running = CreateMutexA(NULL, FALSE, SETUP_RUNNING_MUTEX);
+    int secondInstance = running == NULL || GetLastError() == ERROR_ALREADY_EXISTS;
     // Before anything that may load a library: the installer runs as administrator, usually from
     // a Downloads folder any program can write to.
     RestrictDllSearch();
@@ -96,6 +113,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SetupSwitches switches;
     parseSetupSwitches(commandLine, &switches);
     startLog(&switches, commandLine);
+    if (secondInstance)
+        return endAsSecondInstance(&switches);
     if (switches.unattended)
         return endLog(RunUnattended(&switches));
     if (switches.help) {

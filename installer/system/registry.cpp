@@ -1,6 +1,7 @@
 // Registry reader and writers: the Shell Folders lookup and the product's entries.
 #include "system/registry.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "common/setup_log.h"
@@ -116,8 +117,14 @@ int RegisterAppPath(void) {
 }
 
 int RegisterUninstallEntry(const char *uninstallerPath, const char *groupPath) {
+    // The local date of this installation, as the system's list of programs shows it.
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char installDate[16];
+    snprintf(installDate, sizeof(installDate), "%04u%02u%02u", (unsigned)today.wYear,
+             (unsigned)today.wMonth, (unsigned)today.wDay);
     RegistryValue values[UNINSTALL_VALUE_COUNT];
-    uninstallValues(values, uninstallerPath, groupPath, setup.installDir);
+    uninstallValues(values, uninstallerPath, groupPath, setup.installDir, installDate);
     RegistryNumber numbers[UNINSTALL_NUMBER_COUNT];
     uninstallNumbers(numbers, PAYLOAD_INSTALLED_KIB);
     return writeProductEntry(UNINSTALL_KEY, PRODUCT_SUBKEY, values, UNINSTALL_VALUE_COUNT, numbers,

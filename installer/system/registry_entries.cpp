@@ -39,13 +39,14 @@ void programPathValues(RegistryValue values[APP_PATH_VALUE_COUNT], const char *i
 }
 
 void uninstallValues(RegistryValue values[UNINSTALL_VALUE_COUNT], const char *uninstallerPath,
-                     const char *groupPath, const char *installDir) {
+                     const char *groupPath, const char *installDir, const char *installDate) {
     setValue(&values[0], "DisplayName", "%s", PRODUCT_NAME);
     setValue(&values[1], "UninstallString", "\"%s\"", uninstallerPath);
+    setValue(&values[8], "QuietUninstallString", "\"%s\" /S", uninstallerPath);
     // No uninstaller path (it did not fit its buffer): no command line rather than "".
     if (uninstallerPath[0] == '\0') {
-        values[1].refused = 1;
-        values[1].data[0] = '\0';
+        values[1].refused = values[8].refused = 1;
+        values[1].data[0] = values[8].data[0] = '\0';
     }
     setValue(&values[2], "Scdir", "%s", groupPath);
     setValue(&values[3], "Progdir", "%s", installDir);
@@ -53,6 +54,7 @@ void uninstallValues(RegistryValue values[UNINSTALL_VALUE_COUNT], const char *un
     setValue(&values[5], "DisplayVersion", "%s", QUILLARY_VERSION_TEXT);
     setValue(&values[6], "Publisher", "%s", PRODUCT_PUBLISHER);
     setValue(&values[7], "InstallLocation", "%s", installDir);
+    setValue(&values[9], "InstallDate", "%s", installDate);
 }
 
 void uninstallNumbers(RegistryNumber values[UNINSTALL_NUMBER_COUNT], unsigned long installedKiB) {

@@ -7,7 +7,7 @@
 enum {
     REGISTRY_BUFFER = 512, // key names and value data, terminator included
     APP_PATH_VALUE_COUNT = 2,
-    UNINSTALL_VALUE_COUNT = 8,
+    UNINSTALL_VALUE_COUNT = 10,
     UNINSTALL_NUMBER_COUNT = 3,
     DOCUMENT_KEY_CHAIN_LENGTH = 3, // "shell", "open", "command"
 };
@@ -48,9 +48,11 @@ void programPathValues(RegistryValue values[APP_PATH_VALUE_COUNT], const char *i
 // The Uninstall entry: "DisplayName", "UninstallString" (uninstallerPath in double quotes, a
 // command line), "Scdir" = groupPath, "Progdir" = installDir, in that order; then what the
 // system's list of programs shows besides: "DisplayIcon" (installDir\Quillary.exe,0),
-// "DisplayVersion", "Publisher" and "InstallLocation" (installDir).
+// "DisplayVersion", "Publisher" and "InstallLocation" (installDir); then what deployment tools
+// read: "QuietUninstallString" (the "UninstallString" command line with " /S") and "InstallDate"
+// (installDate, the local date as YYYYMMDD).
 void uninstallValues(RegistryValue values[UNINSTALL_VALUE_COUNT], const char *uninstallerPath,
-                     const char *groupPath, const char *installDir);
+                     const char *groupPath, const char *installDir, const char *installDate);
 
 // The Uninstall entry's numbers: "EstimatedSize" (installedKiB, the installed files' size in
 // kibibytes), "NoModify" and "NoRepair" (1: the list offers neither).

@@ -253,11 +253,16 @@ static void removeGroup(const char *groupDir, RemovalReport *report) {
         removeFolder(groupDir, report);
 }
 
-void removeInstallation(const Installation *installation, int keepUninstaller,
-                        RemovalReport *report) {
+void removeInstalledItems(const Installation *installation, int keepUninstaller,
+                          RemovalReport *report) {
     removeInstalledFiles(installation->installDir, keepUninstaller, report);
     removeGroup(installation->groupDir, report);
     removeDesktopLink(installation, report);
+}
+
+void removeInstallation(const Installation *installation, int keepUninstaller,
+                        RemovalReport *report) {
+    removeInstalledItems(installation, keepUninstaller, report);
     if (report->failedCount + report->failedUnlisted > 0)
         return;
 

@@ -36,6 +36,12 @@ int readInstallation(Installation *installation);
 void removeInstallation(const Installation *installation, int keepUninstaller,
                         RemovalReport *report);
 
+// The files, folders and links of removeInstallation, without the registry keys: an installer
+// that moves the product to another folder removes the old installation's files this way, and
+// the keys stay for the new one.
+void removeInstalledItems(const Installation *installation, int keepUninstaller,
+                          RemovalReport *report);
+
 // Removes the installation's uninstall.exe and then the installation folder when empty. Neither
 // is left for the next restart: a user may control the installation folder's parent, and could
 // point a pending delete elsewhere. Nothing is removed through a link. Returns 0 when both are

@@ -14,6 +14,7 @@
 #include "common/file_removal.h"
 #include "common/folder_security.h"
 #include "common/product.h"
+#include "common/running_program.h"
 #include "entry_folders.h"
 #include "removal.h"
 
@@ -25,12 +26,16 @@ static const char REFUSED_ENTRY[] =
     "Quillary cannot be removed: its uninstall entry names a folder that cannot be a Quillary "
     "installation (a drive, a system folder, or a path that is not a plain full path).\n\n"
     "Nothing was removed.";
+static const char SETUP_RUNNING[] =
+    "Quillary cannot be removed now: Quillary Setup or another uninstall is running. Try again "
+    "when it has ended.";
 static const char REFUSED_ORIGINAL[] =
     "Quillary cannot be removed with this program: it is not the uninstaller of the "
     "installation its uninstall entry names.\n\nNothing was removed.";
 
-// Exit codes: the removal ran whole, did not run, or left something behind.
-enum { EXIT_REMOVED = 0, EXIT_NOT_REMOVED = 1, EXIT_PARTLY = 2 };
+// Exit codes: the removal ran whole, did not run, or left something behind (or could not start
+// because the program kept running); another installer or uninstaller was running.
+enum { EXIT_REMOVED = 0, EXIT_NOT_REMOVED = 1, EXIT_PARTLY = 2, EXIT_SETUP_RUNNING = 1618 };
 
 // The name of the copy's folder in the temporary folder, before its random part.
 static const char COPY_FOLDER_PREFIX[] = "Quillary-uninstall-";
@@ -189,6 +194,12 @@ static int uninstall(const char *originalPath, int silent, int keepUninstaller,
     }
     if (!silent && MessageBoxA(NULL, QUESTION, CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return EXIT_NOT_REMOVED;
+    // The program's files cannot go while it runs: the user closes it, or a silent removal asks
+    // its windows to close and waits for it.
+    if (!silent && confirmProductClosed(NULL, CAPTION) != 0)
+        return EXIT_NOT_REMOVED;
+    if (silent && closeRunningProduct() != 0)
+        return EXIT_PARTLY;
 
     RemovalReport report;
     reportClear(&report);
@@ -245,8 +256,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // A line that cannot be read may have carried /S: nothing is asked and nothing removed.
     if (readSwitches(&switches) != 0)
         return EXIT_NOT_REMOVED;
+    // The copy runs under the program the user started, which holds the mutex for it.
     if (switches.isCopy)
         return runAsCopy(&switches);
+    // Held until this program ends, once its copy has removed the installation: no installer or
+    // other uninstaller runs meanwhile.
+    HANDLE setupRunning = CreateMutexA(NULL, FALSE, SETUP_RUNNING_MUTEX);
+    if (setupRunning == NULL || GetLastError() == ERROR_ALREADY_EXISTS) {
+        tell(switches.silent, SETUP_RUNNING, MB_ICONEXCLAMATION);
+        return EXIT_SETUP_RUNNING;
+    }
 
     int result = runFromCopy(switches.silent);
     if (result >= 0)

@@ -8,10 +8,11 @@
 
 #include "bitmap_file.h"
 #include "command_line.h"
+#include "common/product.h"
 #include "product_resources.h"
 #include "shell/message_table.h"
 
-static const char CLASS_NAME[] = "QuillaryViewer";
+static const char CLASS_NAME[] = PRODUCT_WINDOW_CLASS;
 static const char TITLE[] = "Quillary";
 static const char VERSION_LINE[] = "Quillary version " QUILLARY_VERSION_TEXT;
 // Files above this size are refused before they are read.
@@ -172,6 +173,9 @@ static LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    // Held until the process ends: while it exists, an installer or uninstaller knows the
+    // program is running and asks it to close before replacing or removing its files.
+    CreateMutexA(NULL, FALSE, PRODUCT_RUNNING_MUTEX);
     viewer.instance = instance;
     viewer.productPicture = (HBITMAP)LoadImageA(instance, MAKEINTRESOURCEA(IDB_PRODUCT_PICTURE),
                                                 IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);

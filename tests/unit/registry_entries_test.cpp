@@ -18,10 +18,15 @@ TEST(RegistryEntries, TextsThatWouldNotFitAreRefusedWhole) {
 
     RegistryValue values[UNINSTALL_VALUE_COUNT];
     std::string longest(REGISTRY_BUFFER - 3, 'u'); // with its two quotes: 511 characters
-    uninstallValues(values, longest.c_str(), "", "C:\\Q");
+    uninstallValues(values, longest.c_str(), "", "C:\\Q", "20261209");
     EXPECT_EQ(values[1].refused, 0);
-    uninstallValues(values, (longest + "u").c_str(), "", "C:\\Q");
+    EXPECT_EQ(values[8].refused, 1) << "the quiet command line is 3 longer: refused, not cut";
+    uninstallValues(values, (longest + "u").c_str(), "", "C:\\Q", "20261209");
     EXPECT_EQ(values[1].refused, 1);
-    uninstallValues(values, "", "", "C:\\Q");
+    uninstallValues(values, longest.substr(3).c_str(), "", "C:\\Q", "20261209");
+    EXPECT_EQ(values[8].refused, 0);
+    EXPECT_EQ(std::string(values[8].data), "\"" + longest.substr(3) + "\" /S");
+    uninstallValues(values, "", "", "C:\\Q", "20261209");
     EXPECT_EQ(values[1].refused, 1) << "no uninstaller, no command line";
+    EXPECT_EQ(values[8].refused, 1) << "no uninstaller, no quiet command line";
 }

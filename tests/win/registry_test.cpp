@@ -105,10 +105,13 @@ void expectAllValues(const std::string &dir, const std::string &group) {
     expectNumber(UNINSTALL_ENTRY, "EstimatedSize", installed::INSTALLED_KIB);
     expectNumber(UNINSTALL_ENTRY, "NoModify", 1);
     expectNumber(UNINSTALL_ENTRY, "NoRepair", 1);
+    // What deployment tools read: the silent removal's command line and the local date.
+    expectString(UNINSTALL_ENTRY, "QuietUninstallString", "\"" + dir + "\\uninstall.exe\" /S");
+    expectString(UNINSTALL_ENTRY, "InstallDate", installed::localDate());
     // Nothing more than that: no stray value or key.
     EXPECT_EQ(keyCounts(APP_ENTRY), std::make_pair(0, 2));
     EXPECT_EQ(keyCounts(PROGRAM_ENTRY), std::make_pair(0, 2));
-    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 11));
+    EXPECT_EQ(keyCounts(UNINSTALL_ENTRY), std::make_pair(0, 13));
     EXPECT_EQ(keyCounts(DOCUMENT_CLASS), std::make_pair(2, 1));
 }
 

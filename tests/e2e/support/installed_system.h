@@ -74,6 +74,8 @@ inline std::string productEntries() {
         {UNINSTALL_ENTRY, "EstimatedSize"},
         {UNINSTALL_ENTRY, "NoModify"},
         {UNINSTALL_ENTRY, "NoRepair"},
+        {UNINSTALL_ENTRY, "QuietUninstallString"},
+        {UNINSTALL_ENTRY, "InstallDate"},
         {DOCUMENT_CLASS, ""},
         {std::string(DOCUMENT_CLASS) + "\\DefaultIcon", ""},
         {std::string(DOCUMENT_CLASS) + "\\shell\\open\\command", ""},
@@ -100,6 +102,16 @@ inline std::string productVersion() {
         version.pop_back();
     return version;
 }
+// Today's local date as YYYYMMDD, the form of the Uninstall entry's "InstallDate".
+inline std::string localDate() {
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char text[16];
+    snprintf(text, sizeof(text), "%04u%02u%02u", (unsigned)today.wYear, (unsigned)today.wMonth,
+             (unsigned)today.wDay);
+    return text;
+}
+
 // The installed files' size in kibibytes: the manifest's data total, rounded up.
 const unsigned long INSTALLED_KIB = (3941974 + 1023) / 1024;
 
@@ -116,6 +128,8 @@ inline std::string expectedEntries(const std::string &installDir, const std::str
            " [Publisher] = Quillary\n" + UNINSTALL_ENTRY + " [InstallLocation] = " + installDir +
            "\n" + UNINSTALL_ENTRY + " [EstimatedSize] = " + std::to_string(INSTALLED_KIB) + "\n" +
            UNINSTALL_ENTRY + " [NoModify] = 1\n" + UNINSTALL_ENTRY + " [NoRepair] = 1\n" +
+           UNINSTALL_ENTRY + " [QuietUninstallString] = \"" + installDir +
+           "\\uninstall.exe\" /S\n" + UNINSTALL_ENTRY + " [InstallDate] = " + localDate() + "\n" +
            DOCUMENT_CLASS + " [] = Quillary\n" + DOCUMENT_CLASS + "\\DefaultIcon [] = " + program +
            ",0\n" + DOCUMENT_CLASS + "\\shell\\open\\command [] = \"" + program + "\" \"%1\"\n";
 }

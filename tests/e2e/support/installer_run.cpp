@@ -151,6 +151,8 @@ static void answerMessageBox(const MessageBox &box, const MessageSeen &seen) {
         answer = IDYES;
     else if (box.hasButton(IDOK))
         answer = IDOK;
+    else if (box.hasButton(IDCANCEL))
+        answer = IDCANCEL; // Retry and Cancel: the user gives up
     if (box.hasButton(answer))
         box.press(answer);
 }

@@ -80,7 +80,7 @@ struct RunRecord {
 
 // Runs the installer at exe to its end: "I Agree", "Next" on the proposed destination, then the
 // copy action, answering every message box (Yes to installing into an existing directory, else
-// OK, else No). A run that outlives its timeout is ended and says what was seen last.
+// OK, else No, else Cancel). A run that outlives its timeout is ended and says what was seen last.
 RunRecord runInstaller(const std::string &exe, const RunOptions &options = RunOptions());
 
 } // namespace driver
