@@ -1,5 +1,6 @@
 // Destination page: proposes where Quillary goes, checks the folder name and the free space of
 // the destination's drive, and creates the destination directory.
+#include "common/required_space.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"

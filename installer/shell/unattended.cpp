@@ -6,9 +6,11 @@
 
 #include "common/file_removal.h"
 #include "common/setup_log.h"
+#include "common/required_space.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"
+#include "payload/copy_engine.h"
 
 enum {
     // The longest /D= path taken: the payload's record names (up to about 30 characters) must
@@ -103,13 +105,24 @@ static int prepareDestination(const SetupSwitches *switches) {
     return 0;
 }
 
+// The copy's face when nobody watches: its steps go to the log (each file and failure is logged
+// by the copy itself), and nothing stops it but a failure.
+static void logPhase(void *, const char *text) { SetupLog("%s", text); }
+static void ignoreFile(void *, const char *) {}
+static void ignoreStep(void *) {}
+static int neverStop(void *) { return 0; }
+static void ignoreFailure(void *, const char *) {}
+
+static const CopyObserver UNATTENDED_COPY = {logPhase,  ignoreFile,    ignoreStep,
+                                             neverStop, ignoreFailure, NULL};
+
 int RunUnattended(const SetupSwitches *switches) {
     setup.unattended = 1;
-    // The copy falls back on the start directory when the system names no temporary folder.
+    // The default destination's drive is looked up from the start directory, as the page does.
     GetCurrentDirectoryA(PATH_MAX_LENGTH, setup.startDir);
     if (prepareDestination(switches) != 0)
         return EXIT_FAILED;
-    if (CopyPayload(NULL) != 0) {
+    if (CopyPayload(&UNATTENDED_COPY) != 0) {
         removeMadeParents();
         return EXIT_FAILED;
     }
