@@ -155,10 +155,25 @@ static void answerMessageBox(const MessageBox &box, const MessageSeen &seen) {
         box.press(answer);
 }
 
+// The page's status line shows a file's path: the page is writing the files. Read as the system
+// keeps the text, with no message to the busy program.
+static bool writingFiles(const Window &page) {
+    HWND line = page.control(IDC_COPY_STATUS);
+    char status[600] = "";
+    if (line)
+        GetWindowTextA(line, status, sizeof status);
+    return strstr(status, ":\\") != NULL;
+}
+
 // Takes the copy action on the page once; returns whether it was taken.
 static bool actOnCopyPage(const Window &page, CopyAction action) {
     switch (action) {
     case CopyAction::LET_IT_RUN:
+        return true;
+    case CopyAction::CANCEL_WHILE_WRITING:
+        if (!writingFiles(page))
+            return false;
+        page.press(IDCANCEL);
         return true;
     case CopyAction::CLICK_CANCEL:
         page.press(IDCANCEL);
@@ -173,7 +188,7 @@ static bool actOnCopyPage(const Window &page, CopyAction action) {
     case CopyAction::EXIT_COMMAND:
         break;
     }
-    if (!pathExists(tempFilePath(ARCHIVE_FILE)))
+    if (!writingFiles(page))
         return false; // not working on the files yet
     HWND main = GetWindow(page.handle(), GW_OWNER);
     if (!main)
