@@ -126,6 +126,10 @@ static INT_PTR CopyPageRun(HWND page, UINT, UINT, LPARAM) {
     const CopyObserver observer = {showPhase, noteFile, noteStep, pollPage, showFailure, NULL};
     int failed = CopyPayload(&observer);
     paintProgress();
+    // A look at the queue, taking nothing: some systems (Wine) put what was painted through the
+    // strip's own device context on the screen only then.
+    MSG waiting;
+    PeekMessageA(&waiting, NULL, 0, 0, PM_NOREMOVE);
     SetupLog("Copy page: the messages waited at most %lu ms", (unsigned long)view.longestWait);
     ProgressBarDone();
     EndDialog(page, failed);

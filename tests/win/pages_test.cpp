@@ -256,7 +256,8 @@ struct CopyWatch {
     std::string installDir;
     int pathsShown = 0;
     std::string lastPath;
-    std::vector<uint32_t> atLastPath; // the strip when the latest path was shown
+    std::string finalPath;            // the last record's path, the page's last text
+    std::vector<uint32_t> atLastPath; // the strip as the page ends
     int width = 0, height = 0;
     int quitAtPath = 0; // posts a quit message (code 7) when this path is shown; 0: never
 };
@@ -279,11 +280,9 @@ LRESULT CALLBACK statusHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && watch && call->message == WM_SETTEXT &&
         GetDlgCtrlID(call->hwnd) == IDC_COPY_STATUS && call->lParam) {
         std::string text = (const char *)call->lParam;
-        HWND strip = GetDlgItem(GetParent(call->hwnd), IDC_PROGRESS_STRIP);
         if (text.compare(0, watch->installDir.size() + 1, watch->installDir + "\\") == 0) {
             watch->pathsShown++;
             watch->lastPath = text;
-            watch->atLastPath = stripPixels(strip, &watch->width, &watch->height);
             if (watch->pathsShown == watch->quitAtPath)
                 PostQuitMessage(7);
         }
@@ -291,14 +290,37 @@ LRESULT CALLBACK statusHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
+// As the page hides (its end), takes the strip as the screen shows it, waiting for its top row
+// to fill: the screen may take a moment.
+LRESULT CALLBACK pageHidingHook(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+    HWND strip = call ? GetDlgItem(call->hwnd, IDC_PROGRESS_STRIP) : NULL;
+    if (code == HC_ACTION && watch && strip && call->message == WM_WINDOWPOSCHANGING &&
+        (((const WINDOWPOS *)call->lParam)->flags & SWP_HIDEWINDOW) && watch->atLastPath.empty())
+        driver::waitFor(
+            [strip] {
+                watch->atLastPath = stripPixels(strip, &watch->width, &watch->height);
+                for (int x = 0; x < watch->width; x++)
+                    if (watch->atLastPath[x] != 0x0000FF)
+                        return false;
+                return true;
+            },
+            2000);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
 // Runs the real copy page into SCRATCH_DIR\Quillary with the hook watching.
 INT_PTR runCopyPage(CopyWatch *seen) {
     seen->installDir = std::string(SCRATCH_DIR) + "\\Quillary";
+    std::vector<std::string> names = installed::manifestFileNames();
+    seen->finalPath = names.empty() ? "" : seen->installDir + "\\" + names.back();
     CreateDirectoryA(seen->installDir.c_str(), NULL);
     lstrcpyA(setup.installDir, seen->installDir.c_str());
     watch = seen;
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, statusHook, NULL, GetCurrentThreadId());
+    HHOOK hiding = SetWindowsHookExA(WH_CALLWNDPROC, pageHidingHook, NULL, GetCurrentThreadId());
     INT_PTR result = DialogBoxParamA(setup.instance, "IDD_COPY", NULL, CopyPageProc, 0);
+    UnhookWindowsHookEx(hiding);
     UnhookWindowsHookEx(hook);
     watch = NULL;
     return result;
@@ -320,9 +342,8 @@ TEST_F(InProcessPage, CopyShowsTheLastFileAndTheFullStripAtTheEnd) {
     EXPECT_GE(seen.pathsShown, 1);
     EXPECT_LE(seen.pathsShown, RECORD_COUNT);
     EXPECT_EQ(installed::countFiles(seen.installDir), RECORD_COUNT);
-    std::vector<std::string> names = installed::manifestFileNames();
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(seen.lastPath, seen.installDir + "\\" + names.back()) << "the last file's name";
+    ASSERT_FALSE(seen.finalPath.empty()) << "the product's manifest";
+    EXPECT_EQ(seen.lastPath, seen.finalPath) << "the last file's name";
     ASSERT_GT(seen.width, RECORD_COUNT) << "a strip narrower than its steps";
     ASSERT_EQ(seen.atLastPath.size(), (size_t)seen.width * seen.height);
     int blueTop = 0, white = 0;
