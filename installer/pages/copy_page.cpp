@@ -14,8 +14,8 @@
 #include "shell/message_table.h"
 
 enum {
-    CMD_START_COPY = 4445, // posted to itself by CopyPageInit: the work starts from the dialog's
-                           // own loop, once the page is visible
+    CMD_START_COPY = 4445,  // posted to itself by CopyPageInit: the work starts from the dialog's
+                            // own loop, once the page is visible
     PAINT_INTERVAL_MS = 33, // at most about 30 paints a second
     PUMP_INTERVAL_MS = 10,  // the queue is looked at least this often while files are written
 };

@@ -132,8 +132,8 @@ static size_t takeHeader(ArchiveStream *stream, const unsigned char *bytes, size
         stream->field = stream->nameLength > 0 ? FIELD_NAME : FIELD_SIZE;
         return 1;
     }
-    unsigned char *into = stream->field == FIELD_NAME ? (unsigned char *)stream->name
-                                                      : stream->sizeBytes;
+    unsigned char *into =
+        stream->field == FIELD_NAME ? (unsigned char *)stream->name : stream->sizeBytes;
     uint32_t want = stream->field == FIELD_NAME ? stream->nameLength : 4;
     size_t take = want - stream->got < count ? want - stream->got : count;
     memcpy(into + stream->got, bytes, take);

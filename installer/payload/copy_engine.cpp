@@ -30,11 +30,11 @@ static const char GZIP_ERROR_NAME[] = PRODUCT_NAME " Setup";
 struct CopyRun {
     const CopyObserver *observer;
     CopyRollback rollback;
-    HANDLE file;                                 // the record being written, or none
-    char path[RECORD_PATH_BUFFER];               // its full path
-    uint32_t size;                               // its size
-    char checkedDir[RECORD_DIRECTORY_BUFFER];    // the deepest folder last found not a link
-    int writeFailed;                             // a record could not be written whole
+    HANDLE file;                              // the record being written, or none
+    char path[RECORD_PATH_BUFFER];            // its full path
+    uint32_t size;                            // its size
+    char checkedDir[RECORD_DIRECTORY_BUFFER]; // the deepest folder last found not a link
+    int writeFailed;                          // a record could not be written whole
 };
 
 // The inflate state and its buffer: about 70 KB, kept out of the stack.
@@ -137,8 +137,8 @@ static int beginRecordFile(void *context, const char *name, uint32_t dataSize) {
     run->observer->step(run->observer->context);
     if (rollbackPrepareFile(&run->rollback, kept, length, run->path) != 0)
         return 1;
-    run->file = CreateFileA(run->path, GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
+    run->file =
+        CreateFileA(run->path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (run->file == INVALID_HANDLE_VALUE)
         return recordWriteFailed(run);
     run->size = dataSize;

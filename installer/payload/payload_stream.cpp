@@ -88,8 +88,8 @@ static int inflateMembers(PayloadStream *stream, const unsigned char *bytes, siz
         }
         if (status == Z_MEM_ERROR)
             return failWith(stream, PAYLOAD_NO_MEMORY, PROBLEM_NO_MEMORY);
-        if (status == Z_BUF_ERROR || (status == Z_OK && produced == 0 && zlib->avail_in == 0 &&
-                                      fed == size))
+        if (status == Z_BUF_ERROR ||
+            (status == Z_OK && produced == 0 && zlib->avail_in == 0 && fed == size))
             return failWith(stream, PAYLOAD_CUT_SHORT, PROBLEM_CUT_SHORT);
         if (status != Z_OK)
             return failWith(stream, PAYLOAD_DAMAGED,

@@ -5,8 +5,8 @@
 #include <string.h>
 
 #include "common/file_removal.h"
-#include "common/setup_log.h"
 #include "common/required_space.h"
+#include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"

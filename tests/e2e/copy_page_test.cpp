@@ -212,6 +212,35 @@ std::string installerWithPayload(const std::string &label, const std::string &pa
     return copy;
 }
 
+// A copy of the installer carrying a bigger product of the same record count: 129 files of
+// 1 MiB each (129 MiB to write, a payload of about 130 KB), so its copy page works long enough
+// for a user's early cancel to land well before the end. Made once per test run.
+const size_t BIG_RECORD_BYTES = 1 << 20;
+std::string bigProductInstaller() {
+    static std::string exe;
+    if (!exe.empty() && exists(exe))
+        return exe;
+    std::string archive;
+    for (int i = 0; i < RECORD_COUNT; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "Data\\part%03d.bin", i);
+        archive += record(name, std::string(BIG_RECORD_BYTES, (char)('a' + i % 26)));
+    }
+    exe = installerWithPayload("big-product", gzip(archive));
+    return exe;
+}
+
+// The files the run's log says were written ("File <path> (<size> bytes)" lines).
+int filesLogged(const std::string &log) {
+    std::string text;
+    if (!driver::readWholeFile(log, &text))
+        return -1;
+    int count = 0;
+    for (size_t at = text.find("File "); at != std::string::npos; at = text.find("File ", at + 1))
+        count += at == 0 || text[at - 1] == '\n';
+    return count;
+}
+
 // Both trees hold the same files, byte for byte, and the same folders. Names what differs.
 void expectSameTree(const Tree &before, const Tree &after) {
     EXPECT_EQ(before.directories, after.directories);
@@ -398,8 +427,10 @@ TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
         driver::removeTree(INSTALL_DIR);
         RunOptions options;
         options.action = c.action;
-        options.timeoutMs = 20000; // the whole run takes a few seconds; a hang ends it
-        RunRecord run = driver::runInstaller(environment("QUILLARY_INSTALLER"), options);
+        options.timeoutMs = 60000; // the whole run takes a few seconds; a hang ends it
+        std::string exe = bigProductInstaller();
+        ASSERT_FALSE(exe.empty()) << "the bigger product's installer could not be made";
+        RunRecord run = driver::runInstaller(exe, options);
         EXPECT_EQ(run.failure, "");
         EXPECT_TRUE(run.acted) << "the page was not seen working on the files";
         EXPECT_EQ(run.exitCode, 1u);
@@ -408,6 +439,29 @@ TEST_F(CopyPage, MainWindowClosedWhileFilesAreWrittenEndsTheProcessAsACancel) {
         expectTempFilesGone();
         expectNothingInstalled();
     }
+}
+
+// Cancel pressed early on the copy page of a product that takes a while to write: the copy
+// stops long before its end (the log lists far fewer files written than the product has) and
+// everything is taken back.
+TEST_F(CopyPage, EarlyCancelOnABigProductStopsTheCopyLongBeforeItsEnd) {
+    std::string exe = bigProductInstaller();
+    ASSERT_FALSE(exe.empty()) << "the bigger product's installer could not be made";
+    std::string log = std::string(SCRATCH_DIR) + "\\cancel.log";
+    RunOptions options;
+    options.action = CopyAction::CANCEL_WHILE_WRITING;
+    options.arguments = "/LOG=" + log;
+    RunRecord run = driver::runInstaller(exe, options);
+    EXPECT_TRUE(run.acted) << "the page was not seen working on the files";
+    expectFailedCopy(run, 1);
+    int written = filesLogged(log);
+    EXPECT_GE(written, 1) << "the log lists no file written";
+    EXPECT_LT(written, RECORD_COUNT / 2) << "the cancel landed late";
+    expectNothingInstalled();
+    std::string text;
+    ASSERT_TRUE(driver::readWholeFile(log, &text));
+    EXPECT_NE(text.find("Copy cancelled by the user"), std::string::npos) << text;
+    printf("early cancel: %d of %d files written before the copy stopped\n", written, RECORD_COUNT);
 }
 
 // The first record is written before the cancel is noticed; the undo takes it back with the
@@ -795,8 +849,7 @@ TEST_F(Unattended, LinksNamedAsTemporaryFilesAreLeftUntouched) {
     const char *names[] = {"filesdata.gz", "filesdata.dat"};
     for (int i = 0; i < 2; i++) {
         ASSERT_TRUE(driver::writeWholeFile(victims[i], std::string("kept ") + names[i]));
-        DeleteFileA(driver::tempFilePath(names[i]).c_str());
-        ASSERT_TRUE(installed::makeFolderLink(victims[i], driver::tempFilePath(names[i])))
+        ASSERT_TRUE(installed::makeFileLink(victims[i], driver::tempFilePath(names[i])))
             << "the host could not make the link " << names[i];
     }
     RunRecord run = installUnattended("/S");
@@ -809,7 +862,7 @@ TEST_F(Unattended, LinksNamedAsTemporaryFilesAreLeftUntouched) {
         EXPECT_NE(GetFileAttributesA(driver::tempFilePath(names[i]).c_str()),
                   INVALID_FILE_ATTRIBUTES)
             << "the link " << names[i] << " was removed";
-        installed::removeFolderLink(driver::tempFilePath(names[i]));
+        installed::removeFileLink(driver::tempFilePath(names[i]));
     }
 }
 

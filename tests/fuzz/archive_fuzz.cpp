@@ -147,8 +147,7 @@ int streamData(void *context, const void *, size_t count) {
 
 int streamEnd(void *context) {
     StreamedRecords *seen = (StreamedRecords *)context;
-    if (seen->ended + 1 != seen->begun.size() ||
-        seen->received.back() != seen->begun.back().size)
+    if (seen->ended + 1 != seen->begun.size() || seen->received.back() != seen->begun.back().size)
         abort(); // a record ended that was not begun, or not whole
     seen->ended++;
     return 0;

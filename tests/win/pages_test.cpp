@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "common/setup_state.h"
-#include "installer_driver.h"
 #include "installed_system.h"
+#include "installer_driver.h"
 #include "installer_run.h"
-#include "product_state.h"
 #include "pages/pages.h"
+#include "product_state.h"
 #include "resources/resource.h"
 
 namespace {

@@ -155,14 +155,11 @@ static void answerMessageBox(const MessageBox &box, const MessageSeen &seen) {
         box.press(answer);
 }
 
-// The page's status line shows a file's path: the page is writing the files. Read as the system
-// keeps the text, with no message to the busy program.
+// The page's status line shows a file's path: the page is writing the files. (The page answers
+// the question between two pieces of its work.)
 static bool writingFiles(const Window &page) {
     HWND line = page.control(IDC_COPY_STATUS);
-    char status[600] = "";
-    if (line)
-        GetWindowTextA(line, status, sizeof status);
-    return strstr(status, ":\\") != NULL;
+    return line && Window(line).title().find(":\\") != std::string::npos;
 }
 
 // Takes the copy action on the page once; returns whether it was taken.
