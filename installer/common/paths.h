@@ -8,9 +8,9 @@
 #include <stddef.h>
 
 enum {
-    PATH_BUFFER = 512,             // every path and text buffer of SetupState, terminator included
-    PATH_MAX_LENGTH = 511,         // the longest path those buffers hold
-    SHELL_PATH_BUFFER = 260,       // MAX_PATH: tempDir, the desktop folder, a shortcut's link path
+    PATH_BUFFER = 512,     // every path and text buffer of SetupState, terminator included
+    PATH_MAX_LENGTH = 511, // the longest path those buffers hold
+    SHELL_PATH_BUFFER = 260, // MAX_PATH: tempDir, the desktop folder, a shortcut's link path
     RECORD_DIRECTORY_BUFFER = 260, // a directory being created for a payload record
     RECORD_PATH_BUFFER = 512,      // an output or temporary file path
     FOLDER_NAME_MAX = 99,          // longest product folder name the browser accepts
