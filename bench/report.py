@@ -156,6 +156,29 @@ def main():
                     r" ms of \d+ runs \(min " + number + r", max " + number,
                     "the extraction core between the Wine runs")
     wine_load = loads(copy[copy.index("== copy page under Wine"):], "the installer runs")
+    floor_first = spread(copy, r"floor program, first installation, after each run: median " +
+                         number + r" ms of \d+ runs \(min " + number + r", max " + number,
+                         "the floor of a first installation")
+    floor_again = spread(copy, r"floor program, reinstallation, after each run: median " +
+                         number + r" ms of \d+ runs \(min " + number + r", max " + number,
+                         "the floor of a reinstallation")
+    large = open(os.path.join(logs, "large.txt")).read()
+
+    def large_runs(pattern):
+        values = [float(v) for v in re.findall(pattern, large)]
+        if not values:
+            fail("no figures for the large product (" + pattern + ")")
+        values.sort()
+        return values[len(values) // 2], values[0], values[-1], len(values)
+
+    large_unattended = large_runs(r"large unattended: ([0-9.]+) ms, exit code 0")
+    large_startup = large_runs(r"large start-up: ([0-9.]+) ms")
+    large_floor = large_runs(r"large floor first: ([0-9.]+) ms")
+    large_page = large_runs(r"large interactive: copy page ([0-9.]+) s")
+    large_private = large_runs(r"large interactive: .*private ([0-9.]+) MB; then")
+    large_idle = large_runs(r"large interactive: .*idle notepad: .*private ([0-9.]+) MB")
+    large_what = re.search(r"large product: (\d+) files, (\d+) bytes", large)
+    large_load = loads(large, "the large product's runs")
 
     backdrops = re.findall(
         r"load average before: ([0-9.]+) \(1 min\)[^\n]*\n(?:.*\n)*?"
@@ -209,6 +232,27 @@ def main():
         ("Copy page of a reinstallation under Wine (every file replaced, backups deleted; "
          "%d runs)" % runs_wine, sec(reinstall), "first installation: " + sec(page),
          "ratio %.2f" % (reinstall[0] / page[0]), wine_load),
+        ("Floor: the same files written from memory (CreateFile/WriteFile/CloseHandle), new "
+         "folder, after each installation", ms(floor_first), "copy page " + sec(page),
+         "copy page / floor %.2f (goal ≤ 2.0)" % (page[0] * 1000 / floor_first[0]), wine_load),
+        ("Floor of a reinstallation (each file renamed aside first, deleted at the end)",
+         ms(floor_again), "reinstallation's copy page " + sec(reinstall),
+         "copy page / floor %.2f (goal ≤ 2.0)" % (reinstall[0] * 1000 / floor_again[0]),
+         wine_load),
+        ("Large product, unattended installation, whole process (%s files, %.0f MB; %d runs)"
+         % (large_what.group(1), int(large_what.group(2)) / 1e6, large_unattended[3]),
+         "%.2f s (%.2f–%.2f)" % tuple(v / 1000 for v in large_unattended[:3]),
+         "empty program start-up %.2f s + floor %.2f s" % (large_startup[0] / 1000,
+                                                           large_floor[0] / 1000),
+         "ratio %.2f (goal ≤ 1.5)" % (large_unattended[0] / (large_startup[0] + large_floor[0])),
+         large_load),
+        ("Large product, interactive copy page (%d runs)" % large_page[3],
+         "%.2f s (%.2f–%.2f)" % large_page[:3], "floor %.2f s" % (large_floor[0] / 1000),
+         "ratio %.2f (goal ≤ 1.5)" % (large_page[0] * 1000 / large_floor[0]), large_load),
+        ("Large product, installer private memory during the copy, highest sampled",
+         "%.1f MB (%.1f–%.1f)" % large_private[:3],
+         "idle Wine GUI program %.1f MB" % large_idle[0],
+         "above idle %.1f MB" % (large_private[0] - large_idle[0]), large_load),
     ]
     for b in backdrops[:2]:
         capture = tuple(float(v) for v in b[1:4])

@@ -17,6 +17,7 @@ RUN = re.compile(
     NUMBER + r" s; peak working set " + NUMBER + r" MB, private " + NUMBER +
     r" MB; then idle notepad: working set " + NUMBER + r" MB, private " + NUMBER + r" MB")
 REINSTALL = re.compile(r"^run (\d+) reinstallation: copy page " + NUMBER + r" s")
+FLOOR = re.compile(r"^run (\d+) floor (first|reinstall): " + NUMBER + r" ms")
 REFERENCE = re.compile(r"^run (\d+) reference: native extraction core " + NUMBER + r" ms")
 
 
@@ -26,6 +27,7 @@ def spread(values):
 
 def main():
     runs, references, reinstalls = {}, {}, {}
+    floors = {"first": {}, "reinstall": {}}
     for line in sys.stdin:
         found = RUN.match(line)
         if found:
@@ -33,6 +35,9 @@ def main():
         found = REINSTALL.match(line)
         if found:
             reinstalls[int(found.group(1))] = float(found.group(2))
+        found = FLOOR.match(line)
+        if found:
+            floors[found.group(2)][int(found.group(1))] = float(found.group(3))
         found = REFERENCE.match(line)
         if found:
             references[int(found.group(1))] = float(found.group(2))
@@ -58,6 +63,12 @@ def main():
     print("idle Wine GUI program (notepad), after each run: working set median %.1f MB "
           "(min %.1f, max %.1f), private median %.1f MB (min %.1f, max %.1f)"
           % (idle_working + idle_private))
+    for mode, label in (("first", "first installation"), ("reinstall", "reinstallation")):
+        if sorted(floors[mode]) != sorted(runs):
+            sys.exit("runs: every Wine run needs its floor runs")
+        floor = spread(list(floors[mode].values()))
+        print("floor program, %s, after each run: median %.1f ms of %d runs (min %.1f, max %.1f)"
+              % (label, floor[0], n, floor[1], floor[2]))
     print("native extraction core, after each run: median %.2f ms of %d runs (min %.2f, max %.2f)"
           % (native[0], n, native[1], native[2]))
 

@@ -37,8 +37,5 @@
 // The product's version is not spelled here: it lives in VERSION at the root, and the build
 // writes it into product_version.h for the version resource.
 
-// Kilobytes (of 1000 bytes) the installed product needs; exactly this much is enough.
-// (The resource compiler reads this header for the names above, but cannot read C.)
-#ifndef RC_INVOKED
-enum { REQUIRED_KB = 3698 };
-#endif
+// The free space the installation needs is not spelled here either: the pack run writes it
+// beside the payload (common/required_space.h).

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "common/protected_folders.h"
+#include "common/required_space.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "common/required_space.h"
 #include "common/setup_state.h"
 #include "pages/browser_moves.h"
 #include "pages/destination_rules.h"

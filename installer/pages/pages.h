@@ -8,11 +8,6 @@ INT_PTR CALLBACK DestinationPageProc(HWND window, UINT message, WPARAM wParam, L
 INT_PTR CALLBACK CopyPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ShortcutPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The copy itself: the payload written, decompressed and unpacked below installDir, the
-// temporary files deleted. page is the copy page (status line, progress strip, Cancel), or NULL
-// for an unattended run with no window. Returns copyFailed: 0 when every file was written; a
-// failure (not a cancel) also sets exitCode to EXIT_FAILED.
-int CopyPayload(HWND page);
 // The shortcut page's defaults and Finish, without the page: programsDir from the all-users
 // Start menu, then the registry entries, the program group with its three shortcuts (and the
 // desktop shortcut when withDesktop), and groupFolder. finishShortcuts returns 0 when every

@@ -57,3 +57,45 @@ int archiveReadSize(ArchiveReader *reader, uint32_t *dataSize);
 // Reads exactly dataSize bytes into data (data may be NULL when dataSize is 0: an empty file is a
 // valid record). ARCHIVE_OK or ARCHIVE_DATA_CUT_SHORT.
 int archiveReadData(ArchiveReader *reader, void *data, uint32_t dataSize);
+
+// The same records taken as the bytes arrive, in pieces of any size (the copy inflates the
+// payload straight into the files, so no whole archive is ever at hand). The same name rule and
+// the same result codes; a walk also fails on a byte after the last expected record.
+enum {
+    ARCHIVE_TRAILING = 9, // archiveStreamFeed: bytes follow the last expected record
+    ARCHIVE_STOPPED = 10, // archiveStreamFeed: the sink asked to stop
+};
+
+// Where the records go. Each function returns 0 to go on, nonzero to stop the walk.
+struct ArchiveSink {
+    int (*begin)(void *context, const char *name, uint32_t dataSize); // name checked
+    int (*data)(void *context, const void *bytes, size_t count);      // the next data bytes
+    int (*end)(void *context);                                        // the record is whole
+    void *context;
+};
+
+struct ArchiveStream {
+    uint32_t expected; // records the archive holds
+    uint32_t records;  // records whose data has begun
+    int field;         // the part of a record the next byte belongs to
+    uint32_t got;      // bytes of that part taken so far
+    unsigned char nameLength;
+    char name[ARCHIVE_NAME_BUFFER];
+    unsigned char sizeBytes[4];
+    uint32_t dataLeft;
+    int result; // ARCHIVE_OK until the walk fails or is stopped; then what stopped it
+};
+
+// Starts a walk over an archive of expected records.
+void archiveStreamBegin(ArchiveStream *stream, uint32_t expected);
+
+// Takes the next count bytes: each record's begin, data and end go to sink as they complete.
+// ARCHIVE_OK, or the failure that ended the walk (then every later call returns it too):
+// ARCHIVE_EMPTY_NAME, ARCHIVE_UNSAFE_NAME, ARCHIVE_TRAILING or ARCHIVE_STOPPED.
+int archiveStreamFeed(ArchiveStream *stream, const void *bytes, size_t count,
+                      const ArchiveSink *sink);
+
+// At the end of the input: ARCHIVE_OK when exactly the expected records are whole; otherwise
+// where the bytes ran out: ARCHIVE_END (between records), ARCHIVE_NAME_CUT_SHORT,
+// ARCHIVE_SIZE_CUT_SHORT or ARCHIVE_DATA_CUT_SHORT; or the failure that ended the walk.
+int archiveStreamEnd(ArchiveStream *stream);

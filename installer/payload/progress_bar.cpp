@@ -29,13 +29,19 @@ void ProgressBarInit(HWND window, int total) {
     progressBar.backBrush = CreateSolidBrush(BACK_COLOUR);
 }
 
-void ProgressBarStep() {
+void ProgressBarAdvance() {
+    if (progressBar.dc != NULL && progressCounterStep(&progressBar.counter))
+        progressBar.textChanged = 1;
+}
+
+void ProgressBarPaint() {
     ProgressBarState *bar = &progressBar;
     if (bar->dc == NULL)
         return;
     const char *text = bar->counter.text;
-    if (progressCounterStep(&bar->counter))
+    if (bar->textChanged)
         GetTextExtentPoint32A(bar->dc, text, lstrlenA(text), &bar->textSize);
+    bar->textChanged = 0;
 
     bar->filledRect.right = bar->counter.fillEdge;
     FillRect(bar->dc, &bar->filledRect, bar->fillBrush);
@@ -47,6 +53,11 @@ void ProgressBarStep() {
     int x = bar->restRect.right / 2 - bar->textSize.cx / 2;
     int y = (bar->filledRect.bottom - bar->textSize.cy) / 2;
     TextOutA(bar->dc, x, y, text, lstrlenA(text));
+}
+
+void ProgressBarStep() {
+    ProgressBarAdvance();
+    ProgressBarPaint();
 }
 
 void ProgressBarDone() {

@@ -15,6 +15,7 @@ struct ProgressBarState {
     RECT filledRect;         // left 0, right at the fill edge
     RECT restRect;           // from the fill edge to the client rectangle's right edge
     SIZE textSize;           // extent of the current percentage text
+    int textChanged;         // the percentage text changed since it was last measured
     ProgressCounter counter; // total, step count, percentages, increment, pending, text
 };
 
@@ -25,6 +26,13 @@ void ProgressBarInit(HWND window, int total);
 
 // Advances by one step and repaints the whole strip.
 void ProgressBarStep();
+
+// Advances by one step without painting: a page that paints at its own pace calls
+// ProgressBarPaint when it shows the strip.
+void ProgressBarAdvance();
+
+// Paints the whole strip as it stands.
+void ProgressBarPaint();
 
 // Releases the device context and the brushes and lets the control repaint itself.
 void ProgressBarDone();

@@ -6,11 +6,13 @@
 
 #include "common/file_removal.h"
 #include "common/protected_folders.h"
+#include "common/required_space.h"
 #include "common/running_program.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "pages/destination_rules.h"
 #include "pages/pages.h"
+#include "payload/copy_engine.h"
 #include "product_version.h"
 #include "system/existing_installation.h"
 
@@ -155,13 +157,24 @@ static int checkInstalledProduct(void) {
     return 0;
 }
 
+// The copy's face when nobody watches: its steps go to the log (each file and failure is logged
+// by the copy itself), and nothing stops it but a failure.
+static void logPhase(void *, const char *text) { SetupLog("%s", text); }
+static void ignoreFile(void *, const char *) {}
+static void ignoreStep(void *) {}
+static int neverStop(void *) { return 0; }
+static void ignoreFailure(void *, const char *) {}
+
+static const CopyObserver UNATTENDED_COPY = {logPhase,  ignoreFile,    ignoreStep,
+                                             neverStop, ignoreFailure, NULL};
+
 int RunUnattended(const SetupSwitches *switches) {
     setup.unattended = 1;
-    // The copy falls back on the start directory when the system names no temporary folder.
+    // The default destination's drive is looked up from the start directory, as the page does.
     GetCurrentDirectoryA(PATH_MAX_LENGTH, setup.startDir);
     if (checkInstalledProduct() != 0 || prepareDestination(switches) != 0)
         return EXIT_FAILED;
-    if (CopyPayload(NULL) != 0) {
+    if (CopyPayload(&UNATTENDED_COPY) != 0) {
         removeMadeParents();
         return EXIT_FAILED;
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_stream.h"
 #include "payload_tool.h"
 
 namespace {
@@ -121,6 +122,67 @@ int checkEntry(const char *path, const struct stat *info, int kind, struct FTW *
     return 1;
 }
 
+// The records the installer's payload stream hands to its sink: each begun record with the
+// bytes its data pieces added up to, and how many records ended.
+struct StreamedRecords {
+    std::vector<RecordInfo> begun;
+    std::vector<uint64_t> received;
+    size_t ended = 0;
+};
+
+int streamBegin(void *context, const char *name, uint32_t size) {
+    StreamedRecords *seen = (StreamedRecords *)context;
+    seen->begun.push_back(RecordInfo{name, size});
+    seen->received.push_back(0);
+    return 0;
+}
+
+int streamData(void *context, const void *, size_t count) {
+    StreamedRecords *seen = (StreamedRecords *)context;
+    if (seen->received.empty() || count == 0 || count > PAYLOAD_CHUNK)
+        abort(); // data outside a record, or pieces larger than the one buffer
+    seen->received.back() += count;
+    return 0;
+}
+
+int streamEnd(void *context) {
+    StreamedRecords *seen = (StreamedRecords *)context;
+    if (seen->ended + 1 != seen->begun.size() || seen->received.back() != seen->begun.back().size)
+        abort(); // a record ended that was not begun, or not whole
+    seen->ended++;
+    return 0;
+}
+
+// The payload stream over the same input: every record it begins is one the model accepts, in
+// order, and it succeeds only when the model takes exactly count records and nothing follows.
+void checkPayloadStream(const uint8_t *data, size_t size, const std::string &archive, long count,
+                        const std::vector<RecordInfo> &expected, bool expectedAll) {
+    static PayloadStream stream;
+    StreamedRecords seen;
+    const ArchiveSink sink = {streamBegin, streamData, streamEnd, &seen};
+    int result = payloadUnpack(&stream, data, size, (uint32_t)count, &sink);
+    // Records are begun as their headers arrive, before their data is known to be whole: past
+    // the model's records only the last one begun may stand, with a name the model allows.
+    for (size_t i = 0; i < seen.begun.size(); i++) {
+        bool known = i < expected.size() && seen.begun[i].name == expected[i].name;
+        bool cutShort = i == expected.size() && i + 1 == seen.begun.size() &&
+                        nameAllowed(seen.begun[i].name);
+        if (!known && !cutShort)
+            abort(); // the stream began a record the model refuses
+    }
+    if (result == PAYLOAD_OK &&
+        (!expectedAll || !sameRecords(seen.begun, expected) || seen.ended != expected.size()))
+        abort(); // the stream accepted an archive the model does not
+    // A plain archive of exactly the records the model takes (names without zero padding, and
+    // nothing after them) is accepted whole.
+    size_t modelBytes = 0;
+    for (const RecordInfo &record : expected)
+        modelBytes += 5 + record.name.size() + record.size;
+    bool plain = size < 2 || data[0] != 0x1f || data[1] != 0x8b;
+    if (plain && expectedAll && modelBytes == archive.size() && result != PAYLOAD_OK)
+        abort(); // the stream refused a sound archive
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -156,6 +218,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     bool listedAll = walkArchive(archive, count, NULL, &listed, &trailing, &error);
     if (listedAll != expectedAll || !sameRecords(listed, expected))
         abort(); // the reader takes other records than the format and the name check allow
+
+    bool gzipInput = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
+    if (count >= 0 && gzipInput == ((mode & 1) != 0))
+        checkPayloadStream(data, size, archive, count, expected, expectedAll);
 
     mkdir((scratchRoot + "/up").c_str(), 0755);
     mkdir((scratchRoot + "/up/upper").c_str(), 0755);

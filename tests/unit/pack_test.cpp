@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/space_rule.h"
 #include "payload/archive_reader.h"
 
 namespace {
@@ -210,6 +211,9 @@ TEST(Pack, ListFileSetsTheOrderAndHeaderHoldsTheCount) {
               record("readme.wri", "read me") + record("Brush\\chalk.qbr", std::string(300, 1)) +
                   record("Quillary.exe", std::string(5000, 'M') + "exe"));
     EXPECT_NE(readFile(scratch.at("c.h")).find("#define PAYLOAD_ENTRY_COUNT 3\n"),
+              std::string::npos);
+    // 7 + 300 + 5003 bytes of files: 5310 * 3698 / 3941974 = 4.98, rounded up.
+    EXPECT_NE(readFile(scratch.at("c.h")).find("#define PAYLOAD_REQUIRED_KB 5\n"),
               std::string::npos);
 }
 
@@ -495,4 +499,22 @@ TEST_F(SamplePayload, EachArchitectureCarriesItsOwnGuiPrograms) {
             EXPECT_EQ(littleEndian(exe, pe + 24 + 68, 2), 2u) << program << " is a GUI program";
         }
     }
+}
+
+// The free space asked for follows the product's size, and for the sample product it is the
+// 3698 kilobytes the destination page has always shown.
+TEST_F(SamplePayload, RequiredSpaceComesFromTheProductTree) {
+    std::map<std::string, std::string> product;
+    listTree(QUILLARY_SAMPLE_TREE, "", &product);
+    uint64_t bytes = 0;
+    for (const auto &file : product)
+        bytes += file.second.size();
+    EXPECT_EQ(bytes, 3941974u) << "the sample product's files in all (manifest.txt data-total)";
+    std::string config = readFile(std::string(QUILLARY_PAYLOAD_DIR) + "/payload_config.h");
+    EXPECT_NE(config.find("#define PAYLOAD_REQUIRED_KB 3698\n"), std::string::npos) << config;
+    struct {
+        uint64_t bytes, kilobytes;
+    } scale[] = {{0, 0}, {1, 1}, {3941974, 3698}, {3941975, 3699}, {150000000, 140717}};
+    for (const auto &c : scale)
+        EXPECT_EQ(requiredKilobytes(c.bytes), c.kilobytes) << c.bytes;
 }

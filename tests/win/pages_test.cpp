@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "common/setup_state.h"
-#include "installer_driver.h"
 #include "installed_system.h"
+#include "installer_driver.h"
 #include "installer_run.h"
 #include "pages/pages.h"
+#include "product_state.h"
 #include "resources/resource.h"
 
 namespace {
@@ -248,13 +249,15 @@ TEST_F(InProcessPage, DestinationWithAnEmptyFolderNameWarnsAndFocusesTheField) {
 
 namespace {
 
-// What a copy in this process showed: the strip at its two last steps, and how it ended.
+// What a copy in this process showed: the paths in its status line, the strip as the latest of
+// them was shown, and how it ended.
 struct CopyWatch {
     HWND strip = NULL;
     std::string installDir;
     int pathsShown = 0;
-    std::vector<uint32_t> atLastRecord; // after 129 steps: set when the last path is shown
-    std::vector<uint32_t> atCleanUp;    // after 130 steps: set with "Deleting temproary files"
+    std::string lastPath;
+    std::string finalPath;            // the last record's path, the page's last text
+    std::vector<uint32_t> atLastPath; // the strip as the page ends
     int width = 0, height = 0;
     int quitAtPath = 0; // posts a quit message (code 7) when this path is shown; 0: never
 };
@@ -277,70 +280,86 @@ LRESULT CALLBACK statusHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && watch && call->message == WM_SETTEXT &&
         GetDlgCtrlID(call->hwnd) == IDC_COPY_STATUS && call->lParam) {
         std::string text = (const char *)call->lParam;
-        HWND strip = GetDlgItem(GetParent(call->hwnd), IDC_PROGRESS_STRIP);
         if (text.compare(0, watch->installDir.size() + 1, watch->installDir + "\\") == 0) {
             watch->pathsShown++;
-            if (watch->pathsShown == RECORD_COUNT)
-                watch->atLastRecord = stripPixels(strip, &watch->width, &watch->height);
+            watch->lastPath = text;
             if (watch->pathsShown == watch->quitAtPath)
                 PostQuitMessage(7);
-        } else if (text == "Deleting temproary files") {
-            watch->atCleanUp = stripPixels(strip, &watch->width, &watch->height);
         }
     }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// As the page hides (its end), takes the strip as the screen shows it, waiting for its top row
+// to fill: the screen may take a moment.
+LRESULT CALLBACK pageHidingHook(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
+    HWND strip = call ? GetDlgItem(call->hwnd, IDC_PROGRESS_STRIP) : NULL;
+    if (code == HC_ACTION && watch && strip && call->message == WM_WINDOWPOSCHANGING &&
+        (((const WINDOWPOS *)call->lParam)->flags & SWP_HIDEWINDOW) && watch->atLastPath.empty())
+        driver::waitFor(
+            [strip] {
+                watch->atLastPath = stripPixels(strip, &watch->width, &watch->height);
+                for (int x = 0; x < watch->width; x++)
+                    if (watch->atLastPath[x] != 0x0000FF)
+                        return false;
+                return true;
+            },
+            2000);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
 // Runs the real copy page into SCRATCH_DIR\Quillary with the hook watching.
 INT_PTR runCopyPage(CopyWatch *seen) {
     seen->installDir = std::string(SCRATCH_DIR) + "\\Quillary";
+    std::vector<std::string> names = installed::manifestFileNames();
+    seen->finalPath = names.empty() ? "" : seen->installDir + "\\" + names.back();
     CreateDirectoryA(seen->installDir.c_str(), NULL);
     lstrcpyA(setup.installDir, seen->installDir.c_str());
     watch = seen;
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, statusHook, NULL, GetCurrentThreadId());
+    HHOOK hiding = SetWindowsHookExA(WH_CALLWNDPROC, pageHidingHook, NULL, GetCurrentThreadId());
     INT_PTR result = DialogBoxParamA(setup.instance, "IDD_COPY", NULL, CopyPageProc, 0);
+    UnhookWindowsHookEx(hiding);
     UnhookWindowsHookEx(hook);
     watch = NULL;
     return result;
 }
 
-const uint32_t BLUE = 0x0000FF, BLACK = 0x000000, WHITE = 0xFFFFFF;
+const uint32_t BLUE = 0x0000FF, WHITE = 0xFFFFFF;
 
 bool isBlue(uint32_t c) { return c == BLUE; }
 
 } // namespace
 
-// The strip of a whole real copy: one step before the end (the last record's path shown) it is
-// not yet full; at the clean-up, after the 130th step, its top row is blue over the whole width
-// and the white percentage sits in its middle.
-TEST_F(InProcessPage, CopyStepsTheStripToItsFullWidthAtTheEnd) {
+// The strip of a whole real copy, painted at the page's own pace: the last file's path is shown
+// before the page ends, and by then the strip's top row is blue over the whole width with the
+// white percentage in its middle.
+TEST_F(InProcessPage, CopyShowsTheLastFileAndTheFullStripAtTheEnd) {
     CopyWatch seen;
     INT_PTR result = runCopyPage(&seen);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(seen.pathsShown, RECORD_COUNT);
+    EXPECT_GE(seen.pathsShown, 1);
+    EXPECT_LE(seen.pathsShown, RECORD_COUNT);
     EXPECT_EQ(installed::countFiles(seen.installDir), RECORD_COUNT);
+    ASSERT_FALSE(seen.finalPath.empty()) << "the product's manifest";
+    EXPECT_EQ(seen.lastPath, seen.finalPath) << "the last file's name";
     ASSERT_GT(seen.width, RECORD_COUNT) << "a strip narrower than its steps";
-    ASSERT_EQ(seen.atLastRecord.size(), (size_t)seen.width * seen.height);
-    ASSERT_EQ(seen.atCleanUp.size(), (size_t)seen.width * seen.height);
-    int right = seen.width - 1;
-    EXPECT_TRUE(isBlue(seen.atLastRecord[0])) << "filled from the left";
-    EXPECT_EQ(seen.atLastRecord[right], BLACK) << "full before the last step";
+    ASSERT_EQ(seen.atLastPath.size(), (size_t)seen.width * seen.height);
     int blueTop = 0, white = 0;
     for (int x = 0; x < seen.width; x++)
-        blueTop += isBlue(seen.atCleanUp[x]);
-    for (uint32_t c : seen.atCleanUp)
+        blueTop += isBlue(seen.atLastPath[x]);
+    for (uint32_t c : seen.atLastPath)
         white += c == WHITE;
     EXPECT_EQ(blueTop, seen.width) << "the top row is blue over the whole width";
     EXPECT_GT(white, 10) << "the percentage is drawn";
     for (int x = 0; x < seen.width / 3; x++) // the text lies in the middle third
-        EXPECT_NE(seen.atCleanUp[(seen.height / 2) * seen.width + x], WHITE) << x;
+        EXPECT_NE(seen.atLastPath[(seen.height / 2) * seen.width + x], WHITE) << x;
 }
 
 // A quit message taken by the copy page's pump stops the copy as a cancel and is posted again
 // with its exit code for the process's own loop.
 TEST_F(InProcessPage, CopyTakingAQuitMessagePostsItAgainAndStops) {
-    DeleteFileA(driver::tempFilePath("filesdata.gz").c_str());
-    DeleteFileA(driver::tempFilePath("filesdata.dat").c_str());
     CopyWatch seen;
     seen.quitAtPath = 1;
     INT_PTR result = runCopyPage(&seen);
@@ -350,7 +369,5 @@ TEST_F(InProcessPage, CopyTakingAQuitMessagePostsItAgainAndStops) {
     EXPECT_EQ(setup.copyFailed, 1);
     ASSERT_TRUE(quitWaiting) << "the quit message was swallowed";
     EXPECT_EQ(quit.wParam, 7u);
-    EXPECT_LT(installed::countFiles(seen.installDir), RECORD_COUNT);
-    EXPECT_FALSE(driver::pathExists(driver::tempFilePath("filesdata.gz")));
-    EXPECT_FALSE(driver::pathExists(driver::tempFilePath("filesdata.dat")));
+    EXPECT_EQ(installed::countFiles(seen.installDir), 0) << "the copy is taken back";
 }

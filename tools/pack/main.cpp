@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/space_rule.h"
 #include "payload_tool.h"
 
 namespace {
@@ -17,7 +18,7 @@ const char USAGE[] =
     "  pack pack [--list FILE] [--codepage N] [--header FILE] PRODUCT_DIR PAYLOAD\n"
     "      write PRODUCT_DIR's files (all of them in name order, or those FILE lists, in its\n"
     "      order) as one gzip member; --header also writes PAYLOAD_ENTRY_COUNT and\n"
-    "      PAYLOAD_INSTALLED_KIB to FILE;\n"
+    "      PAYLOAD_INSTALLED_KIB and PAYLOAD_REQUIRED_KB to FILE;\n"
     "      non-ASCII names need the target Windows code page (--codepage 1252)\n"
     "  pack list PAYLOAD\n"
     "  pack verify [--count N] PAYLOAD    gzip integrity, N records exactly, trailing bytes\n"
@@ -115,11 +116,14 @@ int runPack(const Options &options) {
         for (const PackEntry &entry : entries)
             dataBytes -= 5 + entry.name.size();
         std::string header = "// Made by the pack tool together with the payload: the number of "
-                             "records the\n// installer reads from it, and the kibibytes its "
-                             "files take once installed.\n#pragma once\n"
+                             "records the\n// installer reads from it, the kibibytes its "
+                             "files take once installed and the\n// free space it asks for, in "
+                             "kilobytes.\n#pragma once\n"
                              "#define PAYLOAD_ENTRY_COUNT " +
                              std::to_string(entries.size()) + "\n#define PAYLOAD_INSTALLED_KIB " +
-                             std::to_string((dataBytes + 1023) / 1024) + "\n";
+                             std::to_string((dataBytes + 1023) / 1024) +
+                             "\n#define PAYLOAD_REQUIRED_KB " +
+                             std::to_string(requiredKilobytes(dataBytes)) + "\n";
         if (!writeFileAtomically(options.header, header, &error))
             return fail(error);
     }

@@ -157,10 +157,22 @@ static void answerMessageBox(const MessageBox &box, const MessageSeen &seen) {
         box.press(answer);
 }
 
+// The page's status line shows a file's path: the page is writing the files. (The page answers
+// the question between two pieces of its work.)
+static bool writingFiles(const Window &page) {
+    HWND line = page.control(IDC_COPY_STATUS);
+    return line && Window(line).title().find(":\\") != std::string::npos;
+}
+
 // Takes the copy action on the page once; returns whether it was taken.
 static bool actOnCopyPage(const Window &page, CopyAction action) {
     switch (action) {
     case CopyAction::LET_IT_RUN:
+        return true;
+    case CopyAction::CANCEL_WHILE_WRITING:
+        if (!writingFiles(page))
+            return false;
+        page.press(IDCANCEL);
         return true;
     case CopyAction::CLICK_CANCEL:
         page.press(IDCANCEL);
@@ -175,7 +187,7 @@ static bool actOnCopyPage(const Window &page, CopyAction action) {
     case CopyAction::EXIT_COMMAND:
         break;
     }
-    if (!pathExists(tempFilePath(ARCHIVE_FILE)))
+    if (!writingFiles(page))
         return false; // not working on the files yet
     HWND main = GetWindow(page.handle(), GW_OWNER);
     if (!main)

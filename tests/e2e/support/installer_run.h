@@ -20,12 +20,13 @@ std::string tempFilePath(const char *name);
 // A monotonic clock in seconds.
 double seconds();
 
-// What the user does once the copy page shows. CLOSE_MAIN_WINDOW (WM_CLOSE, as "End task"
-// sends it) and EXIT_COMMAND (command 300) go to the main window once the page works: when the
-// temporary archive exists.
+// What the user does once the copy page shows. CANCEL_WHILE_WRITING (Cancel), CLOSE_MAIN_WINDOW
+// (WM_CLOSE, as "End task" sends it) and EXIT_COMMAND (command 300, to the main window) wait
+// until the page works on the files: its status line shows a file's path.
 enum class CopyAction {
     LET_IT_RUN,
     CLICK_CANCEL,
+    CANCEL_WHILE_WRITING,
     PRESS_ESCAPE,
     PRESS_ENTER,
     CLOSE_MAIN_WINDOW,
@@ -44,7 +45,8 @@ struct RunOptions {
     // Reads the copy page's status line as often as the page answers (slows the page down, so
     // no timing is taken that way).
     bool watchStatus = false;
-    // Watches the two temporary files from a thread of its own while the installer runs.
+    // Watches the two names the copy once used for its temporary files (it uses none now), from
+    // a thread of its own while the installer runs.
     bool watchTempFiles = false;
     // The installer's command line after its name ("/S /LOG=...").
     std::string arguments;

@@ -175,6 +175,22 @@ void removeFolderLink(const std::string &linkPath) {
         runOnHost("Z:\\bin\\rm -f \"" + path + "\"", [&] { return !isLink(linkPath); });
 }
 
+bool makeFileLink(const std::string &target, const std::string &linkPath) {
+    std::string from = unixPath(target), to = unixPath(linkPath);
+    if (from.empty() || to.empty())
+        return false;
+    return runOnHost("Z:\\bin\\ln -sfn \"" + from + "\" \"" + to + "\"", [&] {
+        return GetFileAttributesA(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+}
+
+void removeFileLink(const std::string &linkPath) {
+    std::string path = unixPath(linkPath);
+    if (!path.empty())
+        runOnHost("Z:\\bin\\rm -f \"" + path + "\"",
+                  [&] { return GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 bool makeLink(const std::string &target, const std::string &linkPath) {
     CoInitialize(NULL);
     IShellLinkA *link = NULL;

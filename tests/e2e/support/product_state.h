@@ -34,6 +34,12 @@ bool makeFolderLink(const std::string &target, const std::string &linkPath);
 // leads to.
 void removeFolderLink(const std::string &linkPath);
 
+// Makes linkPath a symbolic link of the file system to the file target (replacing any link of
+// that name), with the host's own ln. False when linkPath does not lead to a file afterwards.
+bool makeFileLink(const std::string &target, const std::string &linkPath);
+// Removes such a link, and only the link; done once linkPath no longer leads anywhere.
+void removeFileLink(const std::string &linkPath);
+
 // Writes a shell link to target at linkPath.
 bool makeLink(const std::string &target, const std::string &linkPath);
 
