@@ -16,7 +16,9 @@ add_link_options(-Wl,--no-insert-timestamp)
 option(QUILLARY_E2E_ONLY "Build only the e2e tests and their driving library" OFF)
 if(QUILLARY_E2E_ONLY)
     # Where the tests find this architecture's product tree and their own marker DLL.
-    add_compile_definitions(QUILLARY_PRODUCT_TREE="win32" QUILLARY_TESTS_TREE="win32-tests")
+    # Their waits are longer: they run under CPU emulation.
+    add_compile_definitions(QUILLARY_PRODUCT_TREE="win32" QUILLARY_TESTS_TREE="win32-tests"
+                            QUILLARY_DEFAULT_TIMEOUT_MS=30000)
     include(cmake/mingw_gtest.cmake)
     add_subdirectory(tests/e2e/support)
     add_subdirectory(tests/e2e)
