@@ -27,6 +27,9 @@ endfunction()
 # On a 32-bit Windows: the unattended installation (every file byte for byte against the i686
 # product tree, the registry values, the links, the log, the exit code).
 quillary_shipped_test(shipped.unattended win32 Unattended.InstallsTheDefaults*)
+# The product's own i686 programs installed by it: the viewer started from the group's link,
+# by its name alone (App Paths) and by the document type's open command, showing the picture.
+quillary_shipped_test(shipped.installed-product win32 InstalledProduct.StartsFromItsShortcut*)
 # The whole interactive installation through the directory browser and the shortcut page's
 # folder browser from a folder of planted 32-bit marker DLLs, then an installation with the
 # desktop link removed again through the Uninstall entry with marker DLLs in the temporary folder.

@@ -39,8 +39,15 @@ CHROOT_PACKAGES="wine wine64 wine32:i386 xauth
  libxcomposite1:i386 libxfixes3:i386"
 SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 
+# Stops with a message; a log named as "(see FILE)" is shown too, so CI's output says why.
 die() {
     echo "shipped: $*" >&2
+    local log
+    log=$(sed -n 's/.*(see \([^)]*\)).*/\1/p' <<<"$*")
+    if [ -n "$log" ] && [ -f "$log" ]; then
+        echo "--- last lines of $log:" >&2
+        tail -n 15 "$log" >&2
+    fi
     exit 1
 }
 
