@@ -68,13 +68,15 @@ get_tools() {
     local apt=$CACHE/apt
     rm -rf "$apt" "$CACHE/debootstrap"
     mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/x"
-    printf 'deb %s %s main\ndeb %s %s-backports main\n' $MIRROR $SUITE $MIRROR $SUITE >"$apt/sources.list"
+    printf 'deb %s %s main\ndeb %s %s-backports main\n' $MIRROR $SUITE $MIRROR $SUITE \
+        >"$apt/sources.list"
     local opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache::Archives=$apt/archives"
         -o APT::Sandbox::User=root -o APT::Architecture=amd64 -q)
     {
         apt-get "${opts[@]}" update &&
-            (cd "$apt" && apt-get "${opts[@]}" download "qemu-user/$SUITE-backports" "debootstrap/$SUITE")
+            (cd "$apt" &&
+                apt-get "${opts[@]}" download "qemu-user/$SUITE-backports" "debootstrap/$SUITE")
     } >"$CACHE/apt.log" 2>&1 || die "fetching the packages failed (see $CACHE/apt.log)"
     dpkg-deb -x "$apt"/qemu-user_*.deb "$apt/x"
     dpkg-deb -x "$apt"/debootstrap_*.deb "$CACHE/debootstrap"
@@ -111,15 +113,17 @@ make_chroot() {
     if [ ! -f "$ROOT.tmp/.quillary-base" ]; then
         rm -rf "$ROOT.tmp"
         step "debootstrap $SUITE (amd64, minbase)"
-        DEBOOTSTRAP_DIR=$CACHE/debootstrap/usr/share/debootstrap "$DEBOOTSTRAP" --arch=amd64 --variant=minbase $SUITE "$ROOT.tmp" $MIRROR \
-            >"$CACHE/debootstrap.log" 2>&1 || die "debootstrap failed (see $CACHE/debootstrap.log)"
+        DEBOOTSTRAP_DIR=$CACHE/debootstrap/usr/share/debootstrap "$DEBOOTSTRAP" --arch=amd64 \
+            --variant=minbase $SUITE "$ROOT.tmp" $MIRROR >"$CACHE/debootstrap.log" 2>&1 ||
+            die "debootstrap failed (see $CACHE/debootstrap.log)"
         touch "$ROOT.tmp/.quillary-base"
     fi
     step "installing Wine in the chroot"
     mount -t proc proc "$ROOT.tmp/proc"
     local rc=0
     chroot "$ROOT.tmp" /bin/sh -c "dpkg --add-architecture i386 && apt-get update -q &&
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $(echo $CHROOT_PACKAGES) &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        $(echo $CHROOT_PACKAGES) &&
         apt-get clean" >"$CACHE/chroot-packages.log" 2>&1 || rc=$?
     umount "$ROOT.tmp/proc"
     [ $rc -eq 0 ] || die "installing Wine in the chroot failed (see $CACHE/chroot-packages.log)"
@@ -154,18 +158,15 @@ make_prefix() {
         in_chroot "$prefix" "$loader" wineboot -i &&
             in_chroot "$prefix" wineserver -w &&
             # No window manager on Xvfb: unmanaged windows close without a 2 s wait.
-            in_chroot "$prefix" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
+            in_chroot "$prefix" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
+                /t REG_SZ /d N /f &&
             in_chroot "$prefix" wineserver -w
     } </dev/null >"$log" 2>&1 || die "making the $prefix prefix failed (see $log)"
     touch "$ROOT/root/$prefix.ok"
     MOUNTED_FOR_SETUP=1
 }
 
-# Every mount start makes, in mount order; stop unmounts them in reverse.
-mount_points() {
-    echo "$ROOT/proc $ROOT/dev $ROOT/dev/shm $ROOT/tmp/.X11-unix $ROOT$SOURCE_DIR"
-}
-
+# What the chroot's programs need of the host; unmount_all takes it down again.
 mount_all() {
     mountpoint -q "$ROOT/proc" || mount -t proc proc "$ROOT/proc"
     mountpoint -q "$ROOT/dev" || mount --bind /dev "$ROOT/dev"
@@ -222,7 +223,7 @@ set_paths() {
     ENV_FILE=$STATE/env
     case $BUILD_DIR/ in
     "$SOURCE_DIR"/*) ;;
-    *) die "the build tree $BUILD_DIR must lie in the source tree $SOURCE_DIR (bound into the chroot)" ;;
+    *) die "the build tree $BUILD_DIR must lie in $SOURCE_DIR (bound into the chroot)" ;;
     esac
 }
 
@@ -234,7 +235,8 @@ start_server() {
     local loader
     loader=$(loader_of "$prefix")
     in_chroot "$prefix" "$loader" rundll32.exe user32.dll,GetDesktopWindow </dev/null \
-        >"$STATE/warm-up-$prefix.log" 2>&1 || die "Wine does not start in the $prefix prefix (see $STATE/warm-up-$prefix.log)"
+        >"$STATE/warm-up-$prefix.log" 2>&1 ||
+        die "Wine does not start in the $prefix prefix (see $STATE/warm-up-$prefix.log)"
 }
 
 cmd_start() {

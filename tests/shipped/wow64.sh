@@ -61,13 +61,15 @@ grep -qi 'C:\\Program files\\Quillary\\Quillary.exe' <<<"$out" ||
 # installer makes, and nothing under Program Files (x86).
 installed="$drive_c/Program Files/Quillary"
 diff -r -x Gallerix "$product" "$installed" >/dev/null ||
-    fail "the installed files differ from $product: $(diff -rq -x Gallerix "$product" "$installed" | head -3)"
+    fail "the installed files differ: $(diff -rq -x Gallerix "$product" "$installed" | head -3)"
 [ -d "$installed/Gallerix" ] || fail "no Gallerix folder in $installed"
 [ ! -e "$drive_c/Program Files (x86)/Quillary" ] || fail "files under Program Files (x86)"
 
 # A 64-bit `start` finds the program through App Paths; its window shows on the screen.
 . "$build/shipped/env"
-quillary_window() { DISPLAY=$DISPLAY xwininfo -root -tree 2>/dev/null | grep -q '"Quillary": ("quillary.exe"'; }
+quillary_window() {
+    DISPLAY=$DISPLAY xwininfo -root -tree 2>/dev/null | grep -q '"Quillary": ("quillary.exe"'
+}
 no_quillary_window() { ! quillary_window; }
 run $wine64 cmd /c start Quillary.exe || fail "64-bit start Quillary.exe failed"
 wait_until 60 quillary_window || fail "no Quillary window after the 64-bit start Quillary.exe"
