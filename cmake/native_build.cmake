@@ -65,6 +65,16 @@ else()
     set(QUILLARY_SAMPLE_TREE ${CMAKE_BINARY_DIR}/win64/sample-product)
 endif()
 
+# The e2e scenarios built for i686 too, to drive the shipped exe under a 32-bit Wine.
+ExternalProject_Add(tests_win32
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/win32-tests
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+               -DCMAKE_BUILD_TYPE=Release -DQUILLARY_E2E_ONLY=ON
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    USES_TERMINAL_BUILD ON)
+
 add_subdirectory(tests/unit)
 add_subdirectory(tests/fuzz)
 include(bench/extract.cmake)
@@ -75,3 +85,5 @@ add_test(NAME release.reproducible
     COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/reproducible-build.sh ${CMAKE_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(release.reproducible PROPERTIES LABELS release TIMEOUT 1200)
+
+include(cmake/shipped_tests.cmake)

@@ -10,6 +10,21 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 add_link_options(-Wl,--no-insert-timestamp)
 
+# The driving library and the e2e scenarios alone, for i686 (the native build's win32-tests
+# tree): they drive the shipped exe under a 32-bit Wine (scripts/shipped.sh). Kept apart from the
+# size-built win32 tree, whose options (no exceptions, no unwinding tables) would not suit them.
+option(QUILLARY_E2E_ONLY "Build only the e2e tests and their driving library" OFF)
+if(QUILLARY_E2E_ONLY)
+    # Where the tests find this architecture's product tree and their own marker DLL.
+    # Their waits are longer: they run under CPU emulation.
+    add_compile_definitions(QUILLARY_PRODUCT_TREE="win32" QUILLARY_TESTS_TREE="win32-tests"
+                            QUILLARY_DEFAULT_TIMEOUT_MS=30000)
+    include(cmake/mingw_gtest.cmake)
+    add_subdirectory(tests/e2e/support)
+    add_subdirectory(tests/e2e)
+    return()
+endif()
+
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     # The shipped exe is built for size (MinSizeRel: -Os). The installer is plain C-style code: no
     # exceptions, no run-time type information and no unwinding tables to carry, so nothing of
@@ -26,6 +41,7 @@ add_subdirectory(product)
 add_subdirectory(installer)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    add_compile_definitions(QUILLARY_PRODUCT_TREE="win64" QUILLARY_TESTS_TREE="win64")
     include(cmake/mingw_gtest.cmake)
     add_subdirectory(tests/e2e/support)
     add_subdirectory(tests/win)

@@ -117,7 +117,7 @@ const Product &product() {
         return loaded;
     std::string build = environment("QUILLARY_BUILD_DIR");
     std::string list;
-    if (!readFile(build + "\\win64\\sample-product.list", &list))
+    if (!readFile(build + "\\" QUILLARY_PRODUCT_TREE "\\sample-product.list", &list))
         return loaded;
     size_t start = 0;
     while (start < list.size()) {
@@ -129,7 +129,8 @@ const Product &product() {
             name.pop_back();
         if (!name.empty()) {
             loaded.names.push_back(name);
-            readFile(build + "\\win64\\sample-product\\" + name, &loaded.files[lower(name)]);
+            readFile(build + "\\" QUILLARY_PRODUCT_TREE "\\sample-product\\" + name,
+                     &loaded.files[lower(name)]);
         }
         start = end + 1;
     }
@@ -152,7 +153,8 @@ std::string firstRecords(const std::string &archive, int count) {
 
 std::string realPayload() {
     std::string payload;
-    readFile(environment("QUILLARY_BUILD_DIR") + "\\win64\\payload\\payload.gz", &payload);
+    readFile(environment("QUILLARY_BUILD_DIR") + "\\" QUILLARY_PRODUCT_TREE "\\payload\\payload.gz",
+             &payload);
     return payload;
 }
 

@@ -23,7 +23,7 @@ const std::vector<std::string> &onDemandNames() {
 
 // The marker DLL of this build, beside the tests' support library.
 static std::string markerDll() {
-    return driver::buildPath("win64\\tests\\e2e\\support\\marker.dll");
+    return driver::buildPath(QUILLARY_TESTS_TREE "\\tests\\e2e\\support\\marker.dll");
 }
 
 bool plant(const std::string &folder, const std::vector<std::string> &names) {

@@ -249,21 +249,21 @@ inline bool exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// EnumWindows callback of shellWindows: keeps each visible shell window. A named CALLBACK
+// function, as a lambda does not convert to the i686 stdcall WNDENUMPROC.
+inline BOOL CALLBACK collectShellWindow(HWND window, LPARAM context) {
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (strcmp(className, SHELL_WINDOW_CLASS) == 0 && IsWindowVisible(window))
+        ((std::vector<driver::Window> *)context)->push_back(driver::Window(window));
+    return TRUE;
+}
+
 // The shell windows open on the screen, whoever opened them.
 inline std::vector<driver::Window> shellWindows() {
-    struct Found {
-        std::vector<driver::Window> windows;
-    } found;
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            char className[64] = "";
-            GetClassNameA(window, className, sizeof(className));
-            if (strcmp(className, SHELL_WINDOW_CLASS) == 0 && IsWindowVisible(window))
-                ((Found *)context)->windows.push_back(driver::Window(window));
-            return TRUE;
-        },
-        (LPARAM)&found);
-    return found.windows;
+    std::vector<driver::Window> found;
+    EnumWindows(collectShellWindow, (LPARAM)&found);
+    return found;
 }
 
 // Waits for a shell window with that title; throws on timeout.

@@ -24,7 +24,12 @@ class DriverError : public std::runtime_error {
     explicit DriverError(const std::string &what) : std::runtime_error(what) {}
 };
 
-const DWORD DEFAULT_TIMEOUT_MS = 10000;
+// How long an awaited window or exit may take. The i686 build of the tests runs under CPU
+// emulation (scripts/shipped.sh), where a program's first start can take several times longer.
+#ifndef QUILLARY_DEFAULT_TIMEOUT_MS
+#define QUILLARY_DEFAULT_TIMEOUT_MS 10000
+#endif
+const DWORD DEFAULT_TIMEOUT_MS = QUILLARY_DEFAULT_TIMEOUT_MS;
 
 struct ControlInfo {
     int id;
