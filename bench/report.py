@@ -155,6 +155,15 @@ def main():
     native = spread(copy, r"native extraction core, after each run: median " + number +
                     r" ms of \d+ runs \(min " + number + r", max " + number,
                     "the extraction core between the Wine runs")
+    alone = spread(copy, r"unattended installation, whole process: median " + number +
+                   r" ms of \d+ runs \(min " + number + r", max " + number,
+                   "the unattended installation")
+    startup = spread(copy, r"empty program start-up, after each: median " + number +
+                     r" ms of \d+ runs \(min " + number + r", max " + number,
+                     "the empty program's start-up")
+    steps = re.search(r"where its time goes \(medians\): (.*)", copy)
+    if not steps:
+        fail("no figures for the steps of the whole installation")
     wine_load = loads(copy[copy.index("== copy page under Wine"):], "the installer runs")
     floor_first = spread(copy, r"floor program, first installation, after each run: median " +
                          number + r" ms of \d+ runs \(min " + number + r", max " + number,
@@ -239,6 +248,9 @@ def main():
          ms(floor_again), "reinstallation's copy page " + sec(reinstall),
          "copy page / floor %.2f (goal ≤ 2.0)" % (reinstall[0] * 1000 / floor_again[0]),
          wine_load),
+        ("Unattended installation, whole process (129 files; %d runs)" % runs_wine, ms(alone),
+         "empty program start-up %.1f ms + floor %.1f ms" % (startup[0], floor_first[0]),
+         "ratio %.2f (keep about 1.25)" % (alone[0] / (startup[0] + floor_first[0])), wine_load),
         ("Large product, unattended installation, whole process (%s files, %.0f MB; %d runs)"
          % (large_what.group(1), int(large_what.group(2)) / 1e6, large_unattended[3]),
          "%.2f s (%.2f–%.2f)" % tuple(v / 1000 for v in large_unattended[:3]),
@@ -263,7 +275,7 @@ def main():
                      "%.2f → %.2f" % (float(b[0]), float(b[11]))))
     rows += [
         ("Whole default installation under Wine (started → success message; %d runs)" % runs_wine,
-         sec(whole), "", "", wine_load),
+         sec(whole), "steps: " + steps.group(1), "", wine_load),
         ("Installer private memory during the copy, highest sampled (%d runs)" % runs_wine,
          mb_spread(private),
          "idle Wine GUI program (notepad) after each run: %s; peak working set %s, idle %s"

@@ -273,6 +273,7 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
             if (isCopyPage(w)) {
                 if (!record.sawCopyPage) {
                     copyShown = seconds();
+                    record.copyShownSeconds = copyShown - startedAt;
                     record.sawCopyPage = true;
                     copyPage = w;
                     statusPage = w;
@@ -299,18 +300,21 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
             } else if (isAgreementPage(w)) {
                 if (!record.sawAgreement) {
                     record.sawAgreement = true;
+                    record.agreementShownSeconds = seconds() - startedAt;
                     lastSeen = "the agreement page";
                     w.press(IDOK);
                 }
             } else if (isDestinationPage(w)) {
                 if (!record.sawDestination) {
                     record.sawDestination = true;
+                    record.destinationShownSeconds = seconds() - startedAt;
                     lastSeen = "the destination page";
                     w.press(IDOK);
                 }
             } else if (record.sawCopyPage && !copyPage.handle() && record.copySeconds < 0) {
                 // A page after the copy page: the next step of the wizard. Finish it with OK.
                 record.copySeconds = seconds() - copyShown;
+                record.shortcutShownSeconds = seconds() - startedAt;
                 record.pagesAfterCopy++;
                 lastSeen = "a page after the copy page";
                 w.press(IDOK);

@@ -68,6 +68,11 @@ struct RunRecord {
     double copySeconds = -1;     // copy page found -> next page or closing message found
     double copyPageSeconds = -1; // copy page found -> copy page gone
     double successSeconds = -1;  // installer started -> success message found
+    // Installer started -> each page found: where the time of a whole installation goes.
+    double agreementShownSeconds = -1;
+    double destinationShownSeconds = -1;
+    double copyShownSeconds = -1;
+    double shortcutShownSeconds = -1; // the page after the copy page
     // The installer's peak working set as the copy page goes, and the most private (under Wine:
     // anonymous resident) memory seen while the page was up, sampled as often as the driver looks
     // (Wine keeps no peak of it).
