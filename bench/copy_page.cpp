@@ -11,11 +11,15 @@
 //
 // usage: copy_page.exe [runs [first]]   (runs numbered from first; the installer is
 //                                        QUILLARY_INSTALLER, as the Wine bench sets it)
+//        copy_page.exe --queue-wait LOG   one installation logged to LOG (a Windows path): the
+//                                        longest time the copy page left its message queue
+//                                        unread, which bounds how long a Cancel waits
 //
 // The bench's prefix has Wine's "Managed" = "N": without a window manager (Xvfb) Wine would
 // otherwise wait up to 2 s each time a top-level window is hidden, at every page change.
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 
@@ -90,7 +94,32 @@ static bool reinstall(const char *installer, int i) {
     return true;
 }
 
+// One logged installation; prints the longest wait of the copy page's queue from its log.
+static int measureQueueWait(const char *installer, const char *logPath) {
+    undoInstallation();
+    driver::RunOptions options;
+    options.arguments = std::string("/LOG=") + logPath;
+    driver::RunRecord run = driver::runInstaller(installer, options);
+    undoInstallation();
+    std::string log;
+    const char *line = NULL;
+    if (run.failure.empty() && driver::readWholeFile(logPath, &log))
+        line = strstr(log.c_str(), "the messages waited at most ");
+    if (line == NULL) {
+        fprintf(stderr, "copy_page: no queue wait in the log %s: %s\n", logPath,
+                run.failure.c_str());
+        return 1;
+    }
+    printf("copy page queue: longest wait %ld ms\n",
+           strtol(line + strlen("the messages waited at most "), NULL, 10));
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc == 3 && strcmp(argv[1], "--queue-wait") == 0) {
+        const char *installer = getenv("QUILLARY_INSTALLER");
+        return installer != NULL ? measureQueueWait(installer, argv[2]) : 2;
+    }
     int runs = argc > 1 ? atoi(argv[1]) : 1;
     int first = argc > 2 ? atoi(argv[2]) : 1;
     const char *installer = getenv("QUILLARY_INSTALLER");
@@ -125,10 +154,12 @@ int main(int argc, char **argv) {
             return 1;
         }
         printf("run %d: copy page %.3f s to the next step (the page itself gone after %.3f s); "
-               "success message after %.3f s; peak working set %.1f MB, private %.1f MB; "
-               "then idle notepad: working set %.1f MB, private %.1f MB\n",
+               "success message after %.3f s; peak working set %.1f MB, private %.1f MB "
+               "(%.1f MB before the copy); then idle notepad: working set %.1f MB, private "
+               "%.1f MB\n",
                i, run.copySeconds, run.copyPageSeconds, run.successSeconds,
                megabytes(run.peakWorkingSet), megabytes(run.peakPrivateBytes),
+               megabytes(run.privateBeforeCopy),
                megabytes(idle.WorkingSetSize), megabytes(idle.PagefileUsage));
         // Where the whole installation's time goes, each step from the one before it: start-up
         // to the agreement page (process, backdrop), the two pages the driver answers at once,

@@ -145,6 +145,9 @@ def main():
                      r" MB of \d+ runs \(min " + number + r", max " + number, "peak memory")
     private = spread(copy, r"private bytes during the copy, highest sampled: median " + number +
                      r" MB of \d+ runs \(min " + number + r", max " + number, "private bytes")
+    before = spread(copy, r"private bytes as the destination page shows, before the copy: median " +
+                    number + r" MB of \d+ runs \(min " + number + r", max " + number,
+                    "private bytes before the copy")
     idle = re.search(r"notepad\), after each run: working set median " + number + r" MB \(min " +
                      number + r", max " + number + r"\), private median " + number + r" MB \(min " +
                      number + r", max " + number, copy)
@@ -184,8 +187,12 @@ def main():
     large_startup = large_runs(r"large start-up: ([0-9.]+) ms")
     large_floor = large_runs(r"large floor first: ([0-9.]+) ms")
     large_page = large_runs(r"large interactive: copy page ([0-9.]+) s")
-    large_private = large_runs(r"large interactive: .*private ([0-9.]+) MB; then")
+    large_private = large_runs(r"large interactive: .*private ([0-9.]+) MB \(")
+    large_before = large_runs(r"large interactive: .*\(([0-9.]+) MB before the copy\)")
     large_idle = large_runs(r"large interactive: .*idle notepad: .*private ([0-9.]+) MB")
+    large_wait = re.search(r"large copy page queue: longest wait (\d+) ms", large)
+    if not large_wait:
+        fail("no figure for the large product's queue wait")
     large_what = re.search(r"large product: (\d+) files, (\d+) bytes", large)
     large_load = loads(large, "the large product's runs")
 
@@ -261,10 +268,14 @@ def main():
         ("Large product, interactive copy page (%d runs)" % large_page[3],
          "%.2f s (%.2f–%.2f)" % large_page[:3], "floor %.2f s" % (large_floor[0] / 1000),
          "ratio %.2f (goal ≤ 1.5)" % (large_page[0] * 1000 / large_floor[0]), large_load),
+        ("Large product, copy page: longest time the queue (and a Cancel) waited, one logged run",
+         "%s ms" % large_wait.group(1), "", "goal ≤ 100 ms", large_load),
         ("Large product, installer private memory during the copy, highest sampled",
          "%.1f MB (%.1f–%.1f)" % large_private[:3],
-         "idle Wine GUI program %.1f MB" % large_idle[0],
-         "above idle %.1f MB" % (large_private[0] - large_idle[0]), large_load),
+         "before the copy %.1f MB (the image Wine reads into private memory, payload "
+         "included); idle Wine GUI program %.1f MB" % (large_before[0], large_idle[0]),
+         "the copy adds %.1f MB (sample product: %.1f MB; goal: bounded)"
+         % (large_private[0] - large_before[0], private[0] - before[0]), large_load),
     ]
     for b in backdrops[:2]:
         capture = tuple(float(v) for v in b[1:4])

@@ -14,8 +14,9 @@ import sys
 NUMBER = r"([0-9.]+)"
 RUN = re.compile(
     r"^run (\d+): copy page " + NUMBER + r" s to the next step .*; success message after " +
-    NUMBER + r" s; peak working set " + NUMBER + r" MB, private " + NUMBER +
-    r" MB; then idle notepad: working set " + NUMBER + r" MB, private " + NUMBER + r" MB")
+    NUMBER + r" s; peak working set " + NUMBER + r" MB, private " + NUMBER + r" MB \(" + NUMBER +
+    r" MB before the copy\); then idle notepad: working set " + NUMBER + r" MB, private " + NUMBER +
+    r" MB")
 REINSTALL = re.compile(r"^run (\d+) reinstallation: copy page " + NUMBER + r" s")
 FLOOR = re.compile(r"^run (\d+) floor (first|reinstall): " + NUMBER + r" ms")
 STEPS = re.compile(
@@ -61,7 +62,8 @@ def main():
              % (len(runs), len(references), len(reinstalls)))
     n = len(runs)
     columns = list(zip(*runs.values()))
-    copy, whole, working, private, idle_working, idle_private = (spread(c) for c in columns)
+    copy, whole, working, private, before, idle_working, idle_private = (
+        spread(c) for c in columns)
     native = spread(list(references.values()))
     print("copy page under Wine: median %.3f s of %d runs (min %.3f, max %.3f), target < 0.5 s"
           % (copy[0], n, copy[1], copy[2]))
@@ -80,6 +82,8 @@ def main():
           "(min %.1f, max %.1f)" % (working[0], n, working[1], working[2]))
     print("installer private bytes during the copy, highest sampled: median %.1f MB of %d runs "
           "(min %.1f, max %.1f)" % (private[0], n, private[1], private[2]))
+    print("installer private bytes as the destination page shows, before the copy: median "
+          "%.1f MB of %d runs (min %.1f, max %.1f)" % (before[0], n, before[1], before[2]))
     print("idle Wine GUI program (notepad), after each run: working set median %.1f MB "
           "(min %.1f, max %.1f), private median %.1f MB (min %.1f, max %.1f)"
           % (idle_working + idle_private))

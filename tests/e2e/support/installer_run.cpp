@@ -308,6 +308,9 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
                 if (!record.sawDestination) {
                     record.sawDestination = true;
                     record.destinationShownSeconds = seconds() - startedAt;
+                    PROCESS_MEMORY_COUNTERS memory = {};
+                    if (GetProcessMemoryInfo(installer.process(), &memory, sizeof(memory)))
+                        record.privateBeforeCopy = memory.PagefileUsage;
                     lastSeen = "the destination page";
                     w.press(IDOK);
                 }

@@ -78,6 +78,9 @@ struct RunRecord {
     // (Wine keeps no peak of it).
     SIZE_T peakWorkingSet = 0;
     SIZE_T peakPrivateBytes = 0;
+    // Private bytes as the destination page shows, before the copy: the installer's image and
+    // backdrop are in them already (Wine reads the image, payload included, into private memory).
+    SIZE_T privateBeforeCopy = 0;
     // Every visible top-level window of the installer's process seen while it ran, as class and
     // caption, once each (an unattended run must show none).
     std::vector<std::string> windowsSeen;
