@@ -8,21 +8,9 @@
 #include <string>
 
 #include "payload/archive_reader.h"
+#include "archive_bytes.h"
 
 namespace {
-
-std::string u32(uint32_t value) {
-    std::string out;
-    for (int i = 0; i < 4; i++)
-        out.push_back((char)((value >> (8 * i)) & 0xFF));
-    return out;
-}
-
-// One record; nameLength defaults to the name's length.
-std::string record(const std::string &name, const std::string &data, int nameLength = -1) {
-    return std::string(1, (char)(nameLength < 0 ? name.size() : nameLength)) + name +
-           u32((uint32_t)data.size()) + data;
-}
 
 // The archive bytes as a file, opened with the reader; the file is removed at the end.
 struct OpenArchive {

@@ -18,6 +18,7 @@
 
 #include "common/space_rule.h"
 #include "payload/archive_reader.h"
+#include "archive_bytes.h"
 
 namespace {
 
@@ -118,17 +119,6 @@ std::string gunzip(const std::string &payload) {
     inflateEnd(&stream);
     EXPECT_EQ(status, Z_STREAM_END);
     return out;
-}
-
-std::string u32(uint32_t value) {
-    std::string out;
-    for (int i = 0; i < 4; i++)
-        out.push_back((char)((value >> (8 * i)) & 0xFF));
-    return out;
-}
-
-std::string record(const std::string &name, const std::string &data) {
-    return std::string(1, (char)name.size()) + name + u32((uint32_t)data.size()) + data;
 }
 
 // A scratch folder for one test, removed with everything in it at the end.

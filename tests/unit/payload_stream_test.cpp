@@ -8,19 +8,9 @@
 #include <vector>
 
 #include "payload/payload_stream.h"
+#include "archive_bytes.h"
 
 namespace {
-
-std::string u32(uint32_t value) {
-    std::string out;
-    for (int i = 0; i < 4; i++)
-        out.push_back((char)((value >> (8 * i)) & 0xFF));
-    return out;
-}
-
-std::string record(const std::string &name, const std::string &data) {
-    return std::string(1, (char)name.size()) + name + u32((uint32_t)data.size()) + data;
-}
 
 // One gzip member of data, made by zlib itself (windowBits 15 + 16).
 std::string gzip(const std::string &data) {
