@@ -29,8 +29,7 @@ std::string selectedItem(HWND list) {
 
 // Waits until the list's selected item is text (in any case, as the file system names it).
 void expectSelected(HWND list, const std::string &text) {
-    driver::waitFor([&] { return lstrcmpiA(selectedItem(list).c_str(), text.c_str()) == 0; },
-                    3000);
+    driver::waitFor([&] { return lstrcmpiA(selectedItem(list).c_str(), text.c_str()) == 0; }, 3000);
     EXPECT_EQ(lstrcmpiA(selectedItem(list).c_str(), text.c_str()), 0)
         << "selected: \"" << selectedItem(list) << "\", expected \"" << text << "\"";
 }
