@@ -134,42 +134,33 @@ void Window::pressKey(WORD virtualKey) const {
     PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
 }
 
-// Waits until window is the one the system sends keys to; throws saying which one is.
-static void waitForKeyboard(const Window &window) {
-    if (waitFor([&] { return GetForegroundWindow() == window.handle(); }, DEFAULT_TIMEOUT_MS))
-        return;
-    Window front(GetForegroundWindow());
-    throw DriverError("keys would not reach " + window.describe() + "\nthe window in front is " +
-                      (front.exists() ? front.describe() : "none"));
-}
-
 static INPUT keyInput(WORD virtualKey, bool up) {
     INPUT input;
     memset(&input, 0, sizeof input);
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKey;
-    input.ki.wScan = (WORD)MapVirtualKeyA(virtualKey, 0);
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     return input;
 }
 
 void Window::sendKey(WORD virtualKey, std::initializer_list<WORD> held) const {
-    waitForKeyboard(*this);
+    if (!waitFor([this] { return GetForegroundWindow() == hwnd_; }, DEFAULT_TIMEOUT_MS))
+        throw DriverError("keys would not reach " + describe() +
+                          "\nin front instead: " + Window(GetForegroundWindow()).describe());
+    std::vector<WORD> keys(held);
+    keys.push_back(virtualKey);
     std::vector<INPUT> inputs;
-    for (WORD key : held)
+    for (WORD key : keys)
         inputs.push_back(keyInput(key, false));
-    inputs.push_back(keyInput(virtualKey, false));
-    inputs.push_back(keyInput(virtualKey, true));
-    std::vector<WORD> released(held);
-    for (size_t i = released.size(); i-- > 0;)
-        inputs.push_back(keyInput(released[i], true));
+    for (size_t i = keys.size(); i-- > 0;)
+        inputs.push_back(keyInput(keys[i], true));
     if (SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) != inputs.size())
         throw DriverError("SendInput refused the keys: error " + std::to_string(GetLastError()));
 }
 
 void Window::sendText(const std::string &text) const {
     for (char c : text) {
-        SHORT key = VkKeyScanA(c);
+        SHORT key = VkKeyScanA(c); // the key in its low byte, Shift in bit 0 of the high one
         if (key == -1)
             throw DriverError(std::string("no key types '") + c + "'");
         if (HIBYTE(key) & 1)
