@@ -101,3 +101,96 @@ void listDirectory(HWND dialog, HWND list, const char *path, int mode) {
     SetDlgItemTextA(dialog, mode == LIST_MODE_DIRECTORY ? IDC_BROWSE_PATH : IDC_GROUP_PATH,
                     setup.messageText);
 }
+
+// --- moving through the list with the mouse and the keyboard ---
+
+// The list view's own procedure, to which a browser list hands every message.
+static WNDPROC listViewProcedure;
+
+// A browser list asks for the Enter key itself, so the dialog's message loop hands the key to it
+// instead of pressing the dialog's default button; the list reports it as NM_RETURN. Not a
+// table-dispatched procedure: it only adds to the list view's own answer.
+static LRESULT CALLBACK BrowserListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT answer = CallWindowProcA(listViewProcedure, list, message, wParam, lParam);
+    const MSG *key = (const MSG *)lParam;
+    if (message == WM_GETDLGCODE && key != NULL && key->message == WM_KEYDOWN &&
+        key->wParam == VK_RETURN)
+        answer |= DLGC_WANTMESSAGE;
+    return answer;
+}
+
+void takeListKeys(HWND list) {
+    WNDPROC own = (WNDPROC)GetWindowLongPtrA(list, GWLP_WNDPROC);
+    if (own == NULL || own == BrowserListProc)
+        return;
+    listViewProcedure = own;
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)BrowserListProc);
+}
+
+// Selects the item at position, puts the list's focus mark on it and scrolls it into view: the
+// item the arrows move from and Enter opens.
+static void markItem(HWND list, int position) {
+    LVITEMA item = {};
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)position, (LPARAM)&item);
+    SendMessageA(list, LVM_ENSUREVISIBLE, (WPARAM)position, FALSE);
+}
+
+// The position of the first item whose text is name (in any case), or 0 when there is none.
+static int positionOfName(HWND list, const char *name) {
+    if (name[0] == '\0')
+        return 0;
+    LVFINDINFOA find = {};
+    find.flags = LVFI_STRING;
+    find.psz = name;
+    int position = (int)SendMessageA(list, LVM_FINDITEMA, (WPARAM)-1, (LPARAM)&find);
+    return position < 0 ? 0 : position;
+}
+
+// A list reached from the keyboard with nothing selected selects its focused item, or its first:
+// the arrows and Enter then have an item to start from. A click on an item has selected it
+// before the list takes the focus, so this leaves it alone.
+static void selectOnFocus(HWND list) {
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) != 0)
+        return;
+    int focused = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+    markItem(list, focused < 0 ? 0 : focused);
+}
+
+// Goes down into the item at position; 1 when the move was refused as too long.
+static int enterItem(HWND list, int position, char *path, int mode) {
+    char name[LIST_TEXT_MAX + 1];
+    if (!readListItemText(list, position, name, sizeof(name)))
+        return 0;
+    return browseDown(path, PATH_BUFFER, BROWSE_PATH_MAX, name, mode) != 0;
+}
+
+int answerListNotification(HWND dialog, const NMHDR *header, char *path, int mode) {
+    HWND list = header->hwndFrom;
+    if (header->code == (UINT)NM_SETFOCUS) {
+        selectOnFocus(list);
+        return 0;
+    }
+    BOOL up = header->code == (UINT)LVN_KEYDOWN && ((const NMLVKEYDOWN *)header)->wVKey == VK_BACK;
+    if (!up && header->code != (UINT)NM_DBLCLK && header->code != (UINT)NM_RETURN)
+        return 0;
+    int refused = 0;
+    if (!up) {
+        int position = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+        if (position >= 0 && position <= setup.lastItemIndex) {
+            up = isGoUpItem(list, position);
+            if (!up)
+                refused = enterItem(list, position, path, mode);
+        }
+    }
+    // Going up, the folder left becomes the current item, as in the system's folder windows.
+    char left[PATH_BUFFER] = "";
+    if (up && isBelowRoot(path, mode)) {
+        lstrcpynA(left, lastPathName(path), sizeof(left));
+        browseUp(path, mode);
+    }
+    listDirectory(dialog, list, path, mode);
+    markItem(list, positionOfName(list, left));
+    return refused;
+}

@@ -30,6 +30,11 @@ int browseUp(char *path, int mode) {
     return 1;
 }
 
+const char *lastPathName(const char *path) {
+    const char *last = strrchr(path, '\\');
+    return last == NULL ? path : last + 1;
+}
+
 // Writes head, a backslash when asked, and tail into out when the result is at most maxLength
 // characters and fits outSize; else leaves out untouched. Returns 0 when written, 1 refused.
 static int writeJoin(char *out, size_t outSize, size_t maxLength, const char *head, int separator,

@@ -28,6 +28,10 @@ int isBelowRoot(const char *path, int mode);
 // Returns 1 when path changed, 0 otherwise.
 int browseUp(char *path, int mode);
 
+// The last name of path: what follows its last backslash, or the whole path without one. Going
+// up leaves the folder of that name.
+const char *lastPathName(const char *path);
+
 // Goes down into name in place: appends a backslash (mode 0: only when path is longer than 3
 // characters; mode 1: always) and name. Refuses, leaving path unchanged and returning 1, when name
 // is empty or the result would be longer than maxLength characters or not fit pathSize; returns 0

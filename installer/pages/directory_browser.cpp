@@ -1,6 +1,6 @@
 // Directory browser: the dialog the destination page's Browse button opens. The user picks a
-// drive, walks its directory tree by double-clicking and names the product folder; every step
-// lands in SetupState at once, so OK and Cancel both keep what the user moved to.
+// drive, walks its directory tree with the mouse or the keyboard and names the product folder;
+// every step lands in SetupState at once, so OK and Cancel both keep what the user moved to.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -55,6 +55,7 @@ static INT_PTR DirectoryBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
     SendMessageA(driveBox, CB_SETCURSEL, (WPARAM)setup.selectedDrive, 0);
     showSpaceLabel(window);
     attachBrowserImages(directoryList);
+    takeListKeys(directoryList);
     // The name goes back to the product's before the list is built, so the folder-name item and
     // field 102 show the name the field holds.
     lstrcpynA(setup.folderName, PRODUCT_NAME, PATH_BUFFER);
@@ -64,33 +65,15 @@ static INT_PTR DirectoryBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
     return TRUE;
 }
 
-// Moves baseDir one step for a double-click on the item at position: up for the go-up item,
-// down into any other item's name (the folder-name item included, though it does not exist
-// yet). A move past the length limit is refused with the beep.
-static void moveForItem(int position) {
-    if (isGoUpItem(directoryList, position)) {
-        if (isBelowRoot(setup.baseDir, LIST_MODE_DIRECTORY))
-            browseUp(setup.baseDir, LIST_MODE_DIRECTORY);
-        return;
-    }
-    char text[LIST_TEXT_MAX + 1];
-    if (!readListItemText(directoryList, position, text, sizeof(text)))
-        return;
-    if (browseDown(setup.baseDir, sizeof(setup.baseDir), BROWSE_PATH_MAX, text,
-                   LIST_MODE_DIRECTORY) != 0)
-        MessageBeep(SIMPLE_BEEP);
-}
-
-// A double-click in the list moves to the selected item and refreshes the list and field 102;
-// a double-click on empty space only refreshes them.
+// A double-click or Enter in the list opens the selected item (the go-up item goes up, the
+// folder-name item goes into the folder not made yet), Backspace goes up; each refreshes the
+// list and field 102, also when nothing moved. A move past the length limit is refused with the
+// beep.
 static INT_PTR DirectoryBrowserNotify(HWND window, UINT, WPARAM, LPARAM lParam) {
     const NMHDR *header = (const NMHDR *)lParam;
-    if (header->idFrom != IDC_DIRECTORY_LIST || header->code != (UINT)NM_DBLCLK)
-        return 0;
-    int position = (int)SendMessageA(directoryList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    if (position >= 0 && position <= setup.lastItemIndex)
-        moveForItem(position);
-    listBaseDir(window);
+    if (header->idFrom == IDC_DIRECTORY_LIST &&
+        answerListNotification(window, header, setup.baseDir, LIST_MODE_DIRECTORY) != 0)
+        MessageBeep(SIMPLE_BEEP);
     return 0;
 }
 

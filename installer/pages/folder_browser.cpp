@@ -19,35 +19,18 @@ static void refreshList(HWND window) {
 static INT_PTR FolderBrowserInit(HWND window, UINT, WPARAM, LPARAM) {
     SetDlgItemTextA(window, IDC_GROUP_PATH, setup.programsDir);
     attachBrowserImages(GetDlgItem(window, IDC_FOLDER_LIST));
+    takeListKeys(GetDlgItem(window, IDC_FOLDER_LIST));
     refreshList(window);
     return TRUE;
 }
 
-// Goes into the item at position: its text is read back and appended to programsDir. The limit
-// keeps the group path, the search pattern and the path shown within their buffers.
-static void enterItem(HWND list, int position) {
-    char name[LIST_TEXT_MAX + 1];
-    if (readListItemText(list, position, name, sizeof(name)))
-        browseDown(setup.programsDir, PATH_BUFFER, BROWSE_PATH_MAX, name, LIST_MODE_START_MENU);
-}
-
-// A double-click in the list goes up (the go-up item) or into the item selected; every
-// double-click refreshes the list, also on empty space.
+// A double-click or Enter in the list goes up (the go-up item) or into the item selected,
+// Backspace goes up; each refreshes the list, also on empty space. The length limit keeps the
+// group path, the search pattern and the path shown within their buffers.
 static INT_PTR FolderBrowserNotify(HWND window, UINT, WPARAM, LPARAM lParam) {
     const NMHDR *header = (const NMHDR *)lParam;
-    if (header->idFrom != IDC_FOLDER_LIST || header->code != (UINT)NM_DBLCLK)
-        return 0;
-    HWND list = header->hwndFrom;
-    int position = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    if (position >= 0 && position <= setup.lastItemIndex) {
-        if (isGoUpItem(list, position)) {
-            if (isBelowRoot(setup.programsDir, LIST_MODE_START_MENU))
-                browseUp(setup.programsDir, LIST_MODE_START_MENU);
-        } else {
-            enterItem(list, position);
-        }
-    }
-    refreshList(window);
+    if (header->idFrom == IDC_FOLDER_LIST)
+        answerListNotification(window, header, setup.programsDir, LIST_MODE_START_MENU);
     return 0;
 }
 

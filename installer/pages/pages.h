@@ -62,6 +62,14 @@ void addListItem(HWND list, const char *text, int position, int image);
 // TRUE when the item at the sorted-list position is the go-up item, told by its item data and
 // not by its position: a name such as "!tools" may sort before "........".
 BOOL isGoUpItem(HWND list, int position);
+// Lets list take the Enter key from its dialog, so Enter opens the selected item.
+void takeListKeys(HWND list);
+// Answers a browser list's notification by moving path (a buffer of PATH_BUFFER characters) in
+// the mode, the way the system's folder lists move: a double-click or Enter opens the selected
+// item (the go-up item goes up), Backspace goes up, and the list is then refilled with the folder
+// left or its first item as the current one. The list taking the focus with nothing selected
+// selects an item. Returns 1 when a move was refused as too long, else 0.
+int answerListNotification(HWND dialog, const NMHDR *header, char *path, int mode);
 // Reads the text of the item at the sorted-list position into text (size characters with the
 // terminator; LIST_TEXT_MAX + 1 holds any item). FALSE, text empty, when there is no such item.
 BOOL readListItemText(HWND list, int position, char *text, int size);

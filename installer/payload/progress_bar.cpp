@@ -10,6 +10,17 @@ ProgressBarState progressBar;
 static const COLORREF FILL_COLOUR = RGB(0, 0, 255);
 static const COLORREF BACK_COLOUR = RGB(0, 0, 0);
 static const COLORREF TEXT_COLOUR = RGB(255, 255, 255);
+// The strip's window text: the percentage done, for screen readers, which read a control's text.
+static const char SPOKEN_FORMAT[] = "%d %%";
+
+// Sets the strip's window text to the percentage. Through DefWindowProcA, which only stores the
+// text: the static control's own WM_SETTEXT would invalidate it, repainting its black rectangle
+// over the strip, and Wine's does not keep a text for a rectangle style at all.
+static void tellPercentage(HWND window, int percent) {
+    char text[PROGRESS_TEXT_BUFFER];
+    wsprintfA(text, SPOKEN_FORMAT, percent);
+    DefWindowProcA(window, WM_SETTEXT, 0, (LPARAM)text);
+}
 
 void ProgressBarInit(HWND window, int total) {
     memset(&progressBar, 0, sizeof(progressBar));
@@ -27,6 +38,7 @@ void ProgressBarInit(HWND window, int total) {
     progressBar.dc = GetDC(window);
     progressBar.fillBrush = CreateSolidBrush(FILL_COLOUR);
     progressBar.backBrush = CreateSolidBrush(BACK_COLOUR);
+    tellPercentage(window, 0);
 }
 
 void ProgressBarAdvance() {
@@ -39,8 +51,10 @@ void ProgressBarPaint() {
     if (bar->dc == NULL)
         return;
     const char *text = bar->counter.text;
-    if (bar->textChanged)
+    if (bar->textChanged) {
         GetTextExtentPoint32A(bar->dc, text, lstrlenA(text), &bar->textSize);
+        tellPercentage(bar->window, bar->counter.lastPercent);
+    }
     bar->textChanged = 0;
 
     bar->filledRect.right = bar->counter.fillEdge;

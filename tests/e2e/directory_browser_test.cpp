@@ -33,11 +33,6 @@ const char BAD_NAME_WARNING[] =
     "\"..\", cannot end with a blank or a dot, and cannot be a device name such as CON, AUX or "
     "LPT1.";
 
-driver::WindowMatch directoryBrowser() {
-    return driver::hasControls({IDOK, IDCANCEL, IDC_FOLDER_NAME, IDC_DRIVE_BOX, IDC_DIRECTORY_LIST,
-                                IDC_BROWSE_PATH, IDC_SPACE_LABEL});
-}
-
 Window openBrowser(const Installer &installer, const Window &page) {
     page.press(IDC_BROWSE);
     Window browser = installer.waitForWindow(directoryBrowser());
@@ -102,12 +97,6 @@ void expectShownPath(const Window &browser, const std::string &path) {
 void expectDestination(const Window &page, const std::string &path) {
     driver::waitFor([&] { return page.text(IDC_INSTALL_DIR) == path; }, 3000);
     EXPECT_EQ(page.text(IDC_INSTALL_DIR), path);
-}
-
-// Waits for the focus to reach the control once a message box has gone.
-void expectFocusOn(const Window &window, int id) {
-    driver::waitFor([&] { return window.focusedControl() == window.control(id); }, 3000);
-    EXPECT_EQ(window.focusedControl(), window.control(id)) << "focus on control " << id;
 }
 
 // The number in " Available: N KB, Required: 3698 KB", or -1 when the label is not of that form.

@@ -1,5 +1,5 @@
-// Shared steps of the agreement and destination page scenarios: start the installer, reach a
-// page, check a message box, and the colours of the page picture.
+// Shared steps of the page scenarios: start the installer, find and reach a page, follow the
+// focus, check a message box, and the colours of the page picture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,6 +39,21 @@ inline driver::WindowMatch agreementPage() {
 }
 inline driver::WindowMatch destinationPage() {
     return driver::hasControls({IDOK, IDCANCEL, IDC_BROWSE, IDC_INSTALL_DIR});
+}
+
+inline driver::WindowMatch directoryBrowser() {
+    return driver::hasControls({IDOK, IDCANCEL, IDC_FOLDER_NAME, IDC_DRIVE_BOX, IDC_DIRECTORY_LIST,
+                                IDC_BROWSE_PATH, IDC_SPACE_LABEL});
+}
+inline driver::WindowMatch shortcutPage() {
+    return driver::hasControls(
+        {IDOK, IDCANCEL, IDC_BROWSE, IDC_SHORTCUT_PATH, IDC_DESKTOP_SHORTCUT});
+}
+
+// Waits for the focus to reach the control (after a key, or once a message box has gone).
+inline void expectFocusOn(const Window &window, int id) {
+    driver::waitFor([&] { return window.focusedControl() == window.control(id); }, 3000);
+    EXPECT_EQ(window.focusedControl(), window.control(id)) << "focus on control " << id;
 }
 
 inline Installer startInstaller() {

@@ -28,10 +28,6 @@ const char PROGRAM_DATA[] = "C:\\ProgramData"; // 14 characters: no go-up item
 const char EARLY_FOLDER[] = "!qlr";            // sorts before the go-up item
 const char PROGRAM_DATA_LONG[] = "C:\\ProgramData\\Qlr Long Start Menu Folder"; // 41: one
 
-driver::WindowMatch shortcutPage() {
-    return driver::hasControls(
-        {IDOK, IDCANCEL, IDC_BROWSE, IDC_SHORTCUT_PATH, IDC_DESKTOP_SHORTCUT});
-}
 driver::WindowMatch folderBrowser() {
     return driver::hasControls({IDOK, IDCANCEL, IDC_GROUP_PATH, IDC_FOLDER_LIST});
 }
@@ -169,7 +165,7 @@ TEST_F(ShortcutPage, FinishWithTheDesktopBoxInstallsEverythingThenOpensTheGroup)
     Installer installer = startInstaller();
     Window page = reachShortcutPage(installer);
     EXPECT_EQ(page.text(IDC_SHORTCUT_PATH), programs) << "the programs folder before any Browse";
-    EXPECT_EQ(page.text(IDC_DESKTOP_SHORTCUT), "Create program shortcat on the Desktop");
+    EXPECT_EQ(page.text(IDC_DESKTOP_SHORTCUT), "Create program shortcat on the &Desktop");
     HWND box = page.control(IDC_DESKTOP_SHORTCUT);
     EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 

@@ -147,6 +147,12 @@ TEST(ProgressStrip, HalfWayShowsBlueFillBlackRestAndCentredWhiteDigits) {
     // 65 steps of 438/129 pixels: 217 pixels filled, 50 percent.
     ASSERT_EQ(progressBar.counter.fillEdge, 217);
     ASSERT_STREQ(progressBar.counter.text, "50");
+    // A screen reader reads the percentage as the strip's text; setting it repaints nothing.
+    char spoken[16] = "";
+    GetWindowTextA(window.strip, spoken, sizeof spoken);
+    EXPECT_STREQ(spoken, "50 %");
+    RECT invalid;
+    EXPECT_FALSE(GetUpdateRect(window.strip, &invalid, FALSE)) << "the strip was invalidated";
     std::vector<COLORREF> pixels = window.pixels();
     ProgressBarDone();
 

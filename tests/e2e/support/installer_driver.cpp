@@ -134,6 +134,42 @@ void Window::pressKey(WORD virtualKey) const {
     PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
 }
 
+static INPUT keyInput(WORD virtualKey, bool up) {
+    INPUT input;
+    memset(&input, 0, sizeof input);
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+void Window::sendKey(WORD virtualKey, std::initializer_list<WORD> held) const {
+    if (!waitFor([this] { return GetForegroundWindow() == hwnd_; }, DEFAULT_TIMEOUT_MS))
+        throw DriverError("keys would not reach " + describe() +
+                          "\nin front instead: " + Window(GetForegroundWindow()).describe());
+    std::vector<WORD> keys(held);
+    keys.push_back(virtualKey);
+    std::vector<INPUT> inputs;
+    for (WORD key : keys)
+        inputs.push_back(keyInput(key, false));
+    for (size_t i = keys.size(); i-- > 0;)
+        inputs.push_back(keyInput(keys[i], true));
+    if (SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) != inputs.size())
+        throw DriverError("SendInput refused the keys: error " + std::to_string(GetLastError()));
+}
+
+void Window::sendText(const std::string &text) const {
+    for (char c : text) {
+        SHORT key = VkKeyScanA(c); // the key in its low byte, Shift in bit 0 of the high one
+        if (key == -1)
+            throw DriverError(std::string("no key types '") + c + "'");
+        if (HIBYTE(key) & 1)
+            sendKey(LOBYTE(key), {VK_SHIFT});
+        else
+            sendKey(LOBYTE(key));
+    }
+}
+
 void Window::type(int id, const std::string &text) const {
     HWND edit = requireControl(*this, id);
     for (unsigned char c : text)

@@ -68,6 +68,13 @@ class Window {
     void pressEnter() const { pressKey(VK_RETURN); }
     void pressEscape() const { pressKey(VK_ESCAPE); }
     void pressKey(WORD virtualKey) const;
+    // A key as the keyboard sends it (SendInput), with the keys in `held` (VK_MENU for Alt,
+    // VK_SHIFT, VK_CONTROL) pressed around it. It goes where the system sends keys: to the focus
+    // of the window in front, so this first waits for this window to be in front and throws
+    // when it does not come there. Returns once the keys are sent; wait for what they do.
+    void sendKey(WORD virtualKey, std::initializer_list<WORD> held = {}) const;
+    // Types text with sendKey, one key (with Shift where the layout needs it) per character.
+    void sendText(const std::string &text) const;
     // Types text into an edit control, one WM_CHAR per character (appended at the caret).
     void type(int id, const std::string &text) const;
     // Replaces an edit control's whole text (WM_SETTEXT), as a paste over a selection would.
