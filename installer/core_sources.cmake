@@ -4,7 +4,7 @@ set(QUILLARY_CORE_SOURCES
     ${CMAKE_SOURCE_DIR}/installer/backdrop/checkerboard.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/archive_reader.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/copy_journal.cpp
-    ${CMAKE_SOURCE_DIR}/installer/payload/entry_names.cpp
+    ${CMAKE_SOURCE_DIR}/installer/common/entry_names.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/payload_stream.cpp
     ${CMAKE_SOURCE_DIR}/installer/payload/progress_math.cpp
     ${CMAKE_SOURCE_DIR}/installer/common/paths.cpp

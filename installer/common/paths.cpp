@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "payload/entry_names.h"
+#include "common/entry_names.h"
 
 // Writes dir, the separator when wanted, and length characters of name into out when the result
 // fits outSize and is at most maxLength characters. Returns 0 when written; 1, out left empty,

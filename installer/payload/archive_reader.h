@@ -9,7 +9,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "payload/entry_names.h"
+#include "common/entry_names.h"
 
 enum {
     ARCHIVE_NAME_BUFFER = 260, // the name buffer, cleared before each record
@@ -21,7 +21,7 @@ enum ArchiveResult {
     ARCHIVE_END = 1,             // no byte left where a record's nameLength should be
     ARCHIVE_NAME_CUT_SHORT = 2,  // the archive ends inside the name
     ARCHIVE_EMPTY_NAME = 3,      // nameLength 0, or the name's first byte is zero
-    ARCHIVE_UNSAFE_NAME = 4,     // a name the entry-name rule refuses (payload/entry_names.h)
+    ARCHIVE_UNSAFE_NAME = 4,     // a name the entry-name rule refuses (common/entry_names.h)
     ARCHIVE_SIZE_CUT_SHORT = 5,  // the archive ends inside dataSize
     ARCHIVE_SIZE_BEYOND_END = 6, // dataSize is larger than what remains of the archive
     ARCHIVE_DATA_CUT_SHORT = 7,  // fewer than dataSize bytes could be read

@@ -1,7 +1,7 @@
 // The entry-name rule: one row per kind of name, with the reason it is refused or "OK".
 #include <gtest/gtest.h>
 
-#include "payload/entry_names.h"
+#include "common/entry_names.h"
 
 TEST(EntryNames, EachKindOfNameIsRefusedForItsOwnReason) {
     struct {

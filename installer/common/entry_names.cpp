@@ -1,6 +1,6 @@
 // Archive entry names: refuses every record name that would not end up as the file it names
 // below the installation directory.
-#include "payload/entry_names.h"
+#include "common/entry_names.h"
 
 #include <stddef.h>
 #include <string.h>
