@@ -159,8 +159,8 @@ int main(int argc, char **argv) {
                "%.1f MB\n",
                i, run.copySeconds, run.copyPageSeconds, run.successSeconds,
                megabytes(run.peakWorkingSet), megabytes(run.peakPrivateBytes),
-               megabytes(run.privateBeforeCopy),
-               megabytes(idle.WorkingSetSize), megabytes(idle.PagefileUsage));
+               megabytes(run.privateBeforeCopy), megabytes(idle.WorkingSetSize),
+               megabytes(idle.PagefileUsage));
         // Where the whole installation's time goes, each step from the one before it: start-up
         // to the agreement page (process, backdrop), the two pages the driver answers at once,
         // the copy page, and the shortcut page to the success message.

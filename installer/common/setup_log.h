@@ -6,8 +6,8 @@
 #include <windows.h>
 
 // Opens (creates or empties) the log file. A path that names a device, or is or lies in a
-// junction or a link, is never opened. Returns 0 when it is open; 1 when it could not be made or was refused,
-// in which case every later call does nothing.
+// junction or a link, is never opened. Returns 0 when it is open; 1 when it could not be made or
+// was refused, in which case every later call does nothing.
 int SetupLogOpen(const char *path);
 // Appends one line, formatted as printf does (cut at SETUP_LOG_LINE characters).
 void SetupLog(const char *format, ...);

@@ -26,15 +26,23 @@ static const char SAMPLE_FOLDER[] = SAMPLE_FOLDER_NAME;
 // The name before the payload's own complaint, as the gzip layer's messages have always had it.
 static const char GZIP_ERROR_NAME[] = PRODUCT_NAME " Setup";
 
+enum {
+    CHECKED_FOLDERS = 64, // folders remembered as checked: a product's folders, usually all
+};
+
 // One copy's working state, shared by the sink's three functions.
 struct CopyRun {
     const CopyObserver *observer;
     CopyRollback rollback;
-    HANDLE file;                              // the record being written, or none
-    char path[RECORD_PATH_BUFFER];            // its full path
-    uint32_t size;                            // its size
-    char checkedDir[RECORD_DIRECTORY_BUFFER]; // the deepest folder last found not a link
-    int writeFailed;                          // a record could not be written whole
+    HANDLE file;                   // the record being written, or none
+    char path[RECORD_PATH_BUFFER]; // its full path
+    uint32_t size;                 // its size
+    // The folders this copy has made or found and checked not to be links, the latest kept when
+    // there are more than the list holds (a folder forgotten is only checked again).
+    char checkedDirs[CHECKED_FOLDERS][RECORD_DIRECTORY_BUFFER];
+    int checkedCount;
+    int nextChecked;
+    int writeFailed; // a record could not be written whole
 };
 
 // The inflate state and its buffer: about 70 KB, kept out of the stack.
@@ -72,11 +80,27 @@ static void makeSampleFolder(CopyRollback *rollback) {
         rollbackMakeDirectory(rollback, kept, strlen(SAMPLE_FOLDER), path);
 }
 
+static int wasChecked(const CopyRun *run, const char *directory) {
+    for (int i = 0; i < run->checkedCount; i++)
+        if (strcmp(run->checkedDirs[i], directory) == 0)
+            return 1;
+    return 0;
+}
+
+static void noteChecked(CopyRun *run, const char *directory) {
+    int slot = run->checkedCount < CHECKED_FOLDERS ? run->checkedCount++ : run->nextChecked;
+    if (run->checkedCount == CHECKED_FOLDERS)
+        run->nextChecked = (slot + 1) % CHECKED_FOLDERS;
+    lstrcpynA(run->checkedDirs[slot], directory, RECORD_DIRECTORY_BUFFER);
+}
+
 // Creates every directory the record's name (kept in the journal at kept) passes through,
 // outermost first, also when they exist already; the journal notes those it made. A folder on
 // the way that is a junction or link (an earlier installation's folder replaced by one) is never
-// written through. Returns 1, creating nothing more, when the deepest one would not fit its
-// buffer or a folder on the way is a link.
+// written through. Each folder is made and checked once a copy: records in name order go in and
+// out of the same folders, and each check costs the system a handle opened and read. Returns 1,
+// creating nothing more, when the deepest one would not fit its buffer or a folder on the way is
+// a link.
 static int makeRecordDirectories(CopyRun *run, const char *name, uint32_t kept) {
     char directory[RECORD_DIRECTORY_BUFFER];
     size_t deepest = lastDirectoryEnd(name);
@@ -84,21 +108,22 @@ static int makeRecordDirectories(CopyRun *run, const char *name, uint32_t kept) 
         return 0;
     if (joinRecordPath(directory, sizeof(directory), setup.installDir, name, deepest) != 0)
         return 1;
-    // Records come in name order: a folder found sound for the record before is not asked again.
-    if (strcmp(directory, run->checkedDir) == 0)
+    if (wasChecked(run, directory))
         return 0;
     for (size_t j = 1; j <= deepest; j++) {
         if (name[j] != '\\')
             continue;
         joinRecordPath(directory, sizeof(directory), setup.installDir, name, j);
+        if (wasChecked(run, directory))
+            continue;
         rollbackMakeDirectory(&run->rollback, kept, j, directory);
         if (isReparsePoint(directory)) {
             SetupLog("Copy stopped: %s is a junction or link; nothing is written through it",
                      directory);
             return 1;
         }
+        noteChecked(run, directory);
     }
-    lstrcpynA(run->checkedDir, directory, sizeof(run->checkedDir));
     return 0;
 }
 

@@ -165,8 +165,8 @@ void checkPayloadStream(const uint8_t *data, size_t size, const std::string &arc
     // the model's records only the last one begun may stand, with a name the model allows.
     for (size_t i = 0; i < seen.begun.size(); i++) {
         bool known = i < expected.size() && seen.begun[i].name == expected[i].name;
-        bool cutShort = i == expected.size() && i + 1 == seen.begun.size() &&
-                        nameAllowed(seen.begun[i].name);
+        bool cutShort =
+            i == expected.size() && i + 1 == seen.begun.size() && nameAllowed(seen.begun[i].name);
         if (!known && !cutShort)
             abort(); // the stream began a record the model refuses
     }

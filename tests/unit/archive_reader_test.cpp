@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "payload/archive_reader.h"
 #include "archive_bytes.h"
+#include "payload/archive_reader.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "archive_bytes.h"
 #include "common/space_rule.h"
 #include "payload/archive_reader.h"
-#include "archive_bytes.h"
 
 namespace {
 

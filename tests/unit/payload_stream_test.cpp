@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "payload/payload_stream.h"
 #include "archive_bytes.h"
+#include "payload/payload_stream.h"
 
 namespace {
 
