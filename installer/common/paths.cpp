@@ -67,14 +67,9 @@ int isFolderName(const char *name) {
 
 static char foldedAscii(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
 
-int isNormalLocalPath(const char *path) {
-    if (path == NULL || !(foldedAscii(path[0]) >= 'a' && foldedAscii(path[0]) <= 'z') ||
-        path[1] != ':' || path[2] != '\\')
-        return 0;
-    if (path[3] == '\0')
-        return 1;
+int areFolderNames(const char *parts) {
     char name[PATH_BUFFER];
-    const char *start = path + 3;
+    const char *start = parts;
     for (const char *end = start;; end++) {
         if (*end != '\\' && *end != '\0')
             continue;
@@ -89,6 +84,13 @@ int isNormalLocalPath(const char *path) {
             return 1;
         start = end + 1;
     }
+}
+
+int isNormalLocalPath(const char *path) {
+    if (path == NULL || !(foldedAscii(path[0]) >= 'a' && foldedAscii(path[0]) <= 'z') ||
+        path[1] != ':' || path[2] != '\\')
+        return 0;
+    return path[3] == '\0' || areFolderNames(path + 3);
 }
 
 // path and folder name the same folder: equal, ASCII case aside, folder's trailing backslashes

@@ -48,6 +48,10 @@ void dropTrailingBackslash(char *path);
 // (the ANSI code page's letters, "Caf\xe9") are ordinary characters.
 int isFolderName(const char *name);
 
+// 1 when parts is one or more folder names (isFolderName) separated by single backslashes, with
+// no backslash at either end; 0 otherwise.
+int areFolderNames(const char *parts);
+
 // 1 when path is a full local path in its own normal form: a drive letter, a colon and a
 // backslash, then folder names (isFolderName) separated by single backslashes, no trailing
 // backslash. The drive root ("C:\") itself is in normal form. 0 otherwise.

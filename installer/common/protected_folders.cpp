@@ -16,18 +16,16 @@ static const char WINDOWS_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows\\Current
 static const char *const PROGRAM_FILES_VALUES[] = {"ProgramFilesDir", "ProgramFilesDir (x86)",
                                                    "ProgramW6432Dir"};
 
-// Reads a string value of HKEY_LOCAL_MACHINE\WINDOWS_VERSION_KEY into out (MAX_PATH bytes); 0
-// when a non-empty string fit. The key is closed on every path.
-static int readProgramFilesValue(const char *valueName, char *out) {
+int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WINDOWS_VERSION_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 1;
-    DWORD type = 0, size = MAX_PATH;
-    memset(out, 0, MAX_PATH);
+    DWORD type = 0, size = outSize;
+    memset(out, 0, outSize);
     LONG status = RegQueryValueExA(key, valueName, NULL, &type, (BYTE *)out, &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-        out[MAX_PATH - 1] != '\0' || out[0] == '\0') {
+        out[outSize - 1] != '\0' || out[0] == '\0') {
         out[0] = '\0';
         return 1;
     }
@@ -46,7 +44,8 @@ size_t readProtectedFolders(char (*folders)[260]) {
     used += length > 0 && length < MAX_PATH;
     for (size_t i = 0; i < sizeof(PROGRAM_FILES_VALUES) / sizeof(PROGRAM_FILES_VALUES[0]); i++)
         if (used < PROTECTED_FOLDER_COUNT &&
-            readProgramFilesValue(PROGRAM_FILES_VALUES[i], folders[used]) == 0)
+            readMachineString(WINDOWS_VERSION_KEY, PROGRAM_FILES_VALUES[i], folders[used],
+                              MAX_PATH) == 0)
             used++;
     return used;
 }

@@ -6,7 +6,13 @@
 
 #include <stddef.h>
 
+#include <windows.h>
+
 enum { PROTECTED_FOLDER_COUNT = 8 };
+
+// Reads a string value of an HKEY_LOCAL_MACHINE key into out (outSize bytes); 0 when a non-empty
+// string fit. The key is closed on every path.
+int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize);
 
 // The folders nothing may be installed into or removed from: the Windows folder, the system
 // folders and the Program Files folders, as this system names them. Fills folders

@@ -90,18 +90,5 @@ DestinationProblem destinationProblem(const char *path, size_t maxLength) {
     if (strlen(path) > maxLength)
         return DESTINATION_TOO_LONG;
     // Each part between backslashes must be one folder name (an empty part is refused too).
-    char part[PATH_BUFFER];
-    const char *start = path + 3;
-    for (const char *q = start;; q++) {
-        if (*q != '\\' && *q != '\0')
-            continue;
-        size_t length = (size_t)(q - start);
-        memcpy(part, start, length);
-        part[length] = '\0';
-        if (!isFolderName(part))
-            return DESTINATION_BAD_NAME;
-        if (*q == '\0')
-            return DESTINATION_OK;
-        start = q + 1;
-    }
+    return areFolderNames(path + 3) ? DESTINATION_OK : DESTINATION_BAD_NAME;
 }

@@ -32,23 +32,6 @@ static const char DESKTOP_LINK[] = PROGRAM_LINK;
 // How a folder left because it is a junction or link is named in the closing message.
 static const char LINK_NOTE[] = " (a link to another folder, left in place)";
 
-// Reads a string value of an HKEY_LOCAL_MACHINE key into out; 0 when a non-empty string fit.
-static int readMachineString(const char *keyName, const char *valueName, char *out, DWORD outSize) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 1;
-    DWORD type = 0, size = outSize;
-    memset(out, 0, outSize);
-    LONG status = RegQueryValueExA(key, valueName, NULL, &type, (BYTE *)out, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
-        out[outSize - 1] != '\0' || out[0] == '\0') {
-        out[0] = '\0';
-        return 1;
-    }
-    return 0;
-}
-
 // Reads a folder value of the uninstall entry into out and checks it. 0: a folder the removal
 // may act on; INSTALLATION_MISSING: no such value; INSTALLATION_REFUSED: any other folder.
 static int readEntryFolder(const char *entry, const char *valueName, char *out, DWORD outSize) {
