@@ -31,12 +31,7 @@
 static const char INSTALL_DIR[] = "C:\\Program files\\Quillary";
 
 // Each run ends with the shortcut page's Finish: its shell window, group and entries are undone.
-static void undoInstallation() {
-    installed::closeShellWindows();
-    driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
-    installed::deleteProductEntries();
-    driver::removeTree(INSTALL_DIR);
-}
+static void undoInstallation() { installed::undoInstallation(INSTALL_DIR); }
 
 static double megabytes(SIZE_T bytes) { return (double)bytes / (1024.0 * 1024.0); }
 

@@ -17,6 +17,7 @@
 #include "support/product_state.h"
 
 using driver::CopyAction;
+using driver::messageList;
 using driver::RunOptions;
 using driver::RunRecord;
 
@@ -272,13 +273,6 @@ bool sawMessage(const RunRecord &run, const std::string &start) {
     return false;
 }
 
-std::string messageList(const RunRecord &run) {
-    std::string out;
-    for (const auto &message : run.messages)
-        out += "[" + message.caption + "] " + message.text + "\n";
-    return out.empty() ? "(no messages)" : out;
-}
-
 // The run went through the pages and ended with the cancel message only, and with the exit
 // code of a failure (2) or, for the user's own cancel, 1. That the copy page ran
 // is shown by what each caller checks it left (a file, its message): a page that fails at its
@@ -343,10 +337,7 @@ class CopyPage : public ::testing::Test {
     void TearDown() override {
         // A run that went through ends with the shortcut page's Finish: its shell window, group
         // and registry entries go too.
-        installed::closeShellWindows();
-        driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
-        installed::deleteProductEntries();
-        driver::removeTree(INSTALL_DIR);
+        installed::undoInstallation(INSTALL_DIR);
         driver::removeTree(SCRATCH_DIR);
         driver::removeTree(OUTSIDE_FILE);
     }

@@ -27,7 +27,6 @@ const char NO_FOLDER_WARNING[] = "You were forgoten to select an directory";
 const char LOW_SPACE_WARNING[] =
     "You do not have enough Free disk space on this drive for installation. Change the drive or "
     "remove some other program-s to free more disk space.";
-const char SUCCESS_TEXT[] = "Quillary was successfully installed";
 const char BAD_NAME_WARNING[] =
     "A folder name cannot contain any of the characters \\ / : * ? \" < > |, cannot be \".\" or "
     "\"..\", cannot end with a blank or a dot, and cannot be a device name such as CON, AUX or "
@@ -386,7 +385,6 @@ const unsigned long long E_FREE_BYTES = 3694592, F_FREE_BYTES = 16777216;
 const char SHALLOW_DIR[] = "E:\\Shallow";
 const char DEEP_DIR[] = "F:\\Level1\\Level2";
 const char DEEP_INSTALL_DIR[] = "F:\\Level1\\Level2\\Quillary";
-const int RECORD_COUNT = 129;
 
 int comboIndex(const Window &browser, const std::string &text) {
     std::vector<std::string> texts = driver::comboTexts(browser.control(IDC_DRIVE_BOX));

@@ -15,8 +15,6 @@ namespace {
 const char PARENT_DIR[] = "C:\\Keyed"; // at the root of C:, the only folder there starting with K
 const char CHOSEN_DIR[] = "C:\\Keyed\\Drawings";
 const char GO_UP[] = "........";
-const char SUCCESS_TEXT[] = "Quillary was successfully installed";
-const int RECORD_COUNT = 129;
 const DWORD COPY_TIMEOUT_MS = 60000;
 
 // Waits until the list's selected item is text (in any case, as the file system names it).
@@ -44,15 +42,10 @@ class KeyboardOnly : public ::testing::Test {
         reset();
         ASSERT_TRUE(CreateDirectoryA(PARENT_DIR, NULL));
     }
-    void TearDown() override {
-        installed::closeShellWindows();
-        reset();
-    }
+    void TearDown() override { reset(); }
     void reset() {
         driver::removeTree(PARENT_DIR);
-        driver::removeTree(INSTALL_DIR);
-        driver::removeTree(installed::shellFolder("Common Programs") + "\\Quillary");
-        installed::deleteProductEntries();
+        installed::undoInstallation(INSTALL_DIR);
     }
 };
 

@@ -22,6 +22,8 @@ using driver::MessageBox;
 using driver::Window;
 
 const char INSTALL_DIR[] = "C:\\Program files\\Quillary";
+const char SUCCESS_TEXT[] = "Quillary was successfully installed";
+const int RECORD_COUNT = 129; // the sample product's files
 const char CAPTION[] = "Quillary - Setup";
 const char CANCEL_QUESTION[] = "Are you sure you want to cancel the setup?";
 const char CANCEL_MESSAGE[] =

@@ -18,7 +18,6 @@ using namespace pages;
 
 namespace {
 
-const char SUCCESS_TEXT[] = "Quillary was successfully installed";
 const char CANCEL_SHORTCUTS[] = "Cancel creating the shortcuts?";
 const char GO_UP[] = "........";
 const int PRODUCT_FILES = 129;

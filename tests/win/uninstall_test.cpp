@@ -151,41 +151,13 @@ TEST_F(Removal, NamesAFileItCouldNotDelete) {
         EXPECT_TRUE(installed::keyExists(key)) << key;
 }
 
-// Sets or clears an entry on key that denies everyone the right to delete it and change it.
-bool denyDelete(const std::string &keyPath, bool deny) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) !=
-        ERROR_SUCCESS)
-        return false;
-    BYTE everyone[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(everyone);
-    DWORD acl[64];
-    SECURITY_DESCRIPTOR descriptor;
-    bool done =
-        CreateWellKnownSid(WinWorldSid, NULL, everyone, &size) &&
-        InitializeAcl((ACL *)acl, sizeof(acl), ACL_REVISION) &&
-        (!deny || AddAccessDeniedAce((ACL *)acl, ACL_REVISION, DELETE | KEY_WRITE, everyone)) &&
-        AddAccessAllowedAce((ACL *)acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
-        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-        SetSecurityDescriptorDacl(&descriptor, TRUE, (ACL *)acl, FALSE) &&
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return done;
-}
-
 TEST_F(Removal, KeepsTheUninstallEntryWhenAnotherKeyStays) {
     install();
     const std::string command = "SOFTWARE\\Classes\\QLRDOC1.Image\\shell\\open\\command";
-    ASSERT_TRUE(denyDelete(command, true));
-    HKEY probe;
-    LONG opened =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, command.c_str(), 0, KEY_READ | KEY_WRITE, &probe);
-    if (opened == ERROR_SUCCESS)
-        RegCloseKey(probe);
-    ASSERT_EQ(opened, ERROR_ACCESS_DENIED) << "the key's deny entry did not take effect";
-
+    installed::RegistryKeyLock lock(command, DELETE | KEY_WRITE);
+    ASSERT_TRUE(lock.locked()) << "the key's deny entry did not take effect";
     RemovalReport report = uninstall();
-    ASSERT_TRUE(denyDelete(command, false));
+    lock.release();
 
     EXPECT_NE(strstr(report.failed, "QLRDOC1.Image"), nullptr) << report.failed;
     EXPECT_TRUE(installed::keyExists(UNINSTALL_KEY))

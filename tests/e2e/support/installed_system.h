@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "installer_driver.h"
+#include "installer_run.h"
 
 namespace installed {
 
@@ -300,6 +301,68 @@ inline void closeShellWindows() {
             TerminateProcess(process, 1);
         CloseHandle(process);
     }
+}
+
+// Denies everyone the given rights on an HKEY_LOCAL_MACHINE key while it lives, and gives the
+// key its own permissions back afterwards. locked() says whether the denial took effect: a
+// probe opened for writing is refused.
+class RegistryKeyLock {
+  public:
+    RegistryKeyLock(const std::string &keyPath, REGSAM denied) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, READ_CONTROL | WRITE_DAC,
+                          &key_) != ERROR_SUCCESS) {
+            key_ = NULL;
+            return;
+        }
+        DWORD size = sizeof(original_);
+        saved_ =
+            RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_, &size) == ERROR_SUCCESS;
+        if (!saved_)
+            return;
+        BYTE everyone[SECURITY_MAX_SID_SIZE];
+        DWORD sidSize = sizeof(everyone);
+        DWORD acl[64];
+        SECURITY_DESCRIPTOR locked;
+        set_ = CreateWellKnownSid(WinWorldSid, NULL, everyone, &sidSize) &&
+               InitializeAcl((ACL *)acl, sizeof(acl), ACL_REVISION) &&
+               AddAccessDeniedAce((ACL *)acl, ACL_REVISION, denied, everyone) &&
+               AddAccessAllowedAce((ACL *)acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
+               InitializeSecurityDescriptor(&locked, SECURITY_DESCRIPTOR_REVISION) &&
+               SetSecurityDescriptorDacl(&locked, TRUE, (ACL *)acl, FALSE) &&
+               RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &locked) == ERROR_SUCCESS;
+        HKEY probe;
+        LONG opened =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ | KEY_WRITE, &probe);
+        if (opened == ERROR_SUCCESS)
+            RegCloseKey(probe);
+        set_ = set_ && opened == ERROR_ACCESS_DENIED;
+    }
+    ~RegistryKeyLock() { release(); }
+    bool locked() const { return set_; }
+    void release() {
+        if (saved_)
+            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_);
+        if (key_ != NULL)
+            RegCloseKey(key_);
+        saved_ = false;
+        key_ = NULL;
+        set_ = false;
+    }
+
+  private:
+    HKEY key_ = NULL;
+    DWORD original_[1024];
+    bool saved_ = false;
+    bool set_ = false;
+};
+
+// Takes back what an installation into installDir left: the group's shell window, the program
+// group, the registry entries and the folder.
+inline void undoInstallation(const std::string &installDir) {
+    closeShellWindows();
+    driver::removeTree(shellFolder("Common Programs") + "\\Quillary");
+    deleteProductEntries();
+    driver::removeTree(installDir);
 }
 
 } // namespace installed

@@ -331,4 +331,31 @@ RunRecord runInstaller(const std::string &exe, const RunOptions &options) {
     return record;
 }
 
+RunRecord runSetup(const std::string &arguments) {
+    RunOptions options;
+    options.arguments = arguments;
+    return runInstaller(environment("QUILLARY_INSTALLER"), options);
+}
+
+std::string messageList(const RunRecord &run) {
+    std::string out;
+    for (const auto &message : run.messages)
+        out += message.text + "\n";
+    return out.empty() ? "(no messages)" : out;
+}
+
+std::string readText(const std::string &path) {
+    std::string text;
+    return readWholeFile(path, &text) ? text : "<missing>";
+}
+
+std::string logLacks(const std::string &log, const std::string &line) {
+    std::string text = readText(log);
+    if (text.find(line) != std::string::npos)
+        return "";
+    const size_t shown = 1500;
+    return "no \"" + line + "\" in:\n" +
+           (text.size() > shown ? "..." + text.substr(text.size() - shown) : text);
+}
+
 } // namespace driver

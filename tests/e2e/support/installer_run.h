@@ -93,4 +93,18 @@ struct RunRecord {
 // OK, else No, else Cancel). A run that outlives its timeout is ended and says what was seen last.
 RunRecord runInstaller(const std::string &exe, const RunOptions &options = RunOptions());
 
+// The installer under test (QUILLARY_INSTALLER) run as runInstaller runs it, with arguments
+// after its name ("/S /LOG=...", or "" for an interactive run).
+RunRecord runSetup(const std::string &arguments);
+
+// The texts of the message boxes a run showed, one a line; "(no messages)" when there were none.
+std::string messageList(const RunRecord &run);
+
+// The contents of the file at path, or "<missing>".
+std::string readText(const std::string &path);
+
+// "" when the file at log holds line; otherwise what is missing, with the end of the log, where
+// a refusal or the exit code stands.
+std::string logLacks(const std::string &log, const std::string &line);
+
 } // namespace driver
