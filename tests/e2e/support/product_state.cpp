@@ -100,6 +100,18 @@ std::vector<std::string> listTree(const std::string &root) {
     return out;
 }
 
+std::string snapshotTree(const std::string &root) {
+    std::string out;
+    for (const std::string &name : listTree(root)) {
+        std::ifstream file(root + "\\" + name, std::ios::binary);
+        std::stringstream contents;
+        contents << file.rdbuf();
+        out += name + " " + std::to_string(contents.str().size()) + " " +
+               std::to_string(std::hash<std::string>()(contents.str())) + "\n";
+    }
+    return out;
+}
+
 bool writeString(const std::string &key, const std::string &value, const std::string &data) {
     HKEY handle;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &handle,

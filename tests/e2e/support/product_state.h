@@ -20,6 +20,9 @@ std::vector<std::string> manifestFolders();
 
 // Every file and folder below root, "\\"-separated relative names, folders ending in "\\".
 std::vector<std::string> listTree(const std::string &root);
+// listTree with each file's size and a hash of its bytes, a line each: two snapshots are equal
+// when nothing below root was added, removed or changed.
+std::string snapshotTree(const std::string &root);
 
 // HKEY_LOCAL_MACHINE keys and string values (installed_system.h reads them).
 bool writeString(const std::string &key, const std::string &value, const std::string &data);

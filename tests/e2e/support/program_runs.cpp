@@ -97,6 +97,17 @@ std::vector<std::string> windowsOfProgram(const std::string &imageName) {
     return seen;
 }
 
+std::vector<std::string> windowsShownUntilExit(const Started &program, const std::string &imageName,
+                                               DWORD timeoutMs) {
+    std::vector<std::string> seen;
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(program.handle(), 20) == WAIT_TIMEOUT &&
+           GetTickCount() - start < timeoutMs)
+        for (const std::string &window : windowsOfProgram(imageName))
+            seen.push_back(window);
+    return seen;
+}
+
 std::string describeTopWindows() {
     std::string text;
     for (HWND window : topWindows())

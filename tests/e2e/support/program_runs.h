@@ -37,6 +37,10 @@ std::function<bool(HWND)> messageBoxSaying(const std::string &textStart);
 // One line per visible top-level window of a process whose program file is named imageName
 // (any case, any folder): the windows a program shows, whichever copy of it runs.
 std::vector<std::string> windowsOfProgram(const std::string &imageName);
+// The windows of imageName seen while program runs, looked for every 20 ms until it ends (at
+// most timeoutMs): what a silent run showed, which must be nothing.
+std::vector<std::string> windowsShownUntilExit(const Started &program, const std::string &imageName,
+                                               DWORD timeoutMs = 60000);
 // One line per visible top-level window, for failure messages.
 std::string describeTopWindows();
 
