@@ -72,17 +72,10 @@ TEST_F(KeyboardOnly, InstallsIntoAFolderChosenAndNamedWithKeysAlone) {
     HWND list = browser.control(IDC_DIRECTORY_LIST);
     browser.sendKey('R', {VK_MENU});
     expectFocusOn(browser, IDC_DIRECTORY_LIST);
-    std::vector<std::string> items = driver::listTexts(list);
-    ASSERT_GE(items.size(), 2u);
-    ASSERT_EQ(items[0], GO_UP);
-    expectSelected(list, GO_UP);
-    browser.sendKey(VK_DOWN);
-    expectSelected(list, items[1]);
-    browser.sendKey(VK_UP);
     expectSelected(list, GO_UP);
 
     // Enter on the go-up item goes up to C:\, where the folder left is the current item; a
-    // letter jumps to the folder starting with it; Enter goes in, Backspace up, Enter in again.
+    // letter moves to the folder starting with it; Enter goes in, Backspace up, Enter in again.
     browser.sendKey(VK_RETURN);
     expectText(browser, IDC_BROWSE_PATH, "C:\\Quillary");
     expectSelected(list, "Program files");
