@@ -29,7 +29,7 @@ int SetupLogOpen(const char *path) {
     char fullPath[PATH_BUFFER], link[PATH_BUFFER];
     DWORD length = GetFullPathNameA(path, sizeof(fullPath), fullPath, NULL);
     if (path[0] == '\0' || namesDevice(path) || length == 0 || length >= sizeof(fullPath) ||
-        isReparsePoint(fullPath) || findLinkOnPath(fullPath, link, sizeof(link)))
+        findLinkOnPath(fullPath, link, sizeof(link)))
         return 1;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "common/protected_folders.h"
 #include "common/setup_log.h"
 #include "common/setup_state.h"
 #include "common/versions.h"
@@ -16,17 +17,7 @@ static void readInstalledVersion(void) {
     char entry[REGISTRY_BUFFER];
     lstrcpynA(entry, UNINSTALL_KEY, sizeof(entry));
     lstrcatA(entry, "\\" PRODUCT_NAME);
-    HKEY key;
-    existing.version[0] = '\0';
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    char version[VERSION_BUFFER] = {0};
-    DWORD type = 0, size = sizeof(version) - 1;
-    if (RegQueryValueExA(key, "DisplayVersion", NULL, &type, (BYTE *)version, &size) ==
-            ERROR_SUCCESS &&
-        type == REG_SZ)
-        lstrcpynA(existing.version, version, sizeof(existing.version));
-    RegCloseKey(key);
+    readMachineString(entry, "DisplayVersion", existing.version, sizeof(existing.version));
 }
 
 void findExistingInstallation(void) {
