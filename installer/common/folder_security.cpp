@@ -66,16 +66,25 @@ int buildPrivateFolderSecurity(FolderSecurity *security) {
     return buildDescriptor(security, MASKS);
 }
 
-BOOL createProtectedFolder(const char *path) {
+// Creates path with the descriptor build makes; a folder is never made with weaker permissions
+// than it should have.
+static BOOL createFolderWith(const char *path, int (*build)(FolderSecurity *)) {
     FolderSecurity security;
-    if (buildInstallFolderSecurity(&security) != 0) {
-        // A folder is never made with weaker permissions than it should have.
+    if (build(&security) != 0) {
         SetLastError(ERROR_INVALID_SECURITY_DESCR);
         return FALSE;
     }
     SECURITY_ATTRIBUTES attributes;
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = &security.descriptor;
-    attributes.bInheritHandle = TRUE;
+    attributes.bInheritHandle = FALSE;
     return CreateDirectoryA(path, &attributes);
+}
+
+BOOL createProtectedFolder(const char *path) {
+    return createFolderWith(path, buildInstallFolderSecurity);
+}
+
+BOOL createPrivateFolder(const char *path) {
+    return createFolderWith(path, buildPrivateFolderSecurity);
 }

@@ -32,3 +32,7 @@ int buildPrivateFolderSecurity(FolderSecurity *security);
 // CreateDirectoryA's result: nonzero when made; 0 when it exists already (its permissions are
 // kept) or cannot be made, with the system's error code for GetLastError.
 BOOL createProtectedFolder(const char *path);
+
+// Creates one folder level with the private folders' permissions; returns as
+// createProtectedFolder does (0 as well when the descriptor cannot be built).
+BOOL createPrivateFolder(const char *path);

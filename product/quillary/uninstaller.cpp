@@ -81,15 +81,13 @@ static int readTempDir(char *tempDir) {
 // path in folder.
 static int makeCopyFolder(char *folder, size_t folderSize) {
     char tempDir[MAX_PATH];
-    FolderSecurity security;
-    if (readTempDir(tempDir) != 0 || buildPrivateFolderSecurity(&security) != 0)
+    if (readTempDir(tempDir) != 0)
         return 1;
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &security.descriptor, FALSE};
     for (int attempt = 0; attempt < COPY_FOLDER_TRIES; attempt++) {
         if (snprintf(folder, folderSize, "%s%s%016llx", tempDir, COPY_FOLDER_PREFIX,
                      randomNumber()) >= (int)folderSize)
             return 1;
-        if (CreateDirectoryA(folder, &attributes))
+        if (createPrivateFolder(folder))
             return 0;
     }
     return 1;
