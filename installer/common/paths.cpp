@@ -117,6 +117,10 @@ int isProtectedFolder(const char *path, const char *const *protectedFolders, siz
     return 0;
 }
 
+int isProductFolderAllowed(const char *path, const char *const *protectedFolders, size_t count) {
+    return isNormalLocalPath(path) && !isProtectedFolder(path, protectedFolders, count);
+}
+
 int namesDevice(const char *path) {
     if (path[0] == '\\' && path[1] == '\\' && (path[2] == '.' || path[2] == '?') && path[3] == '\\')
         return 1;

@@ -63,6 +63,10 @@ int isNormalLocalPath(const char *path);
 // of the protected folder. A folder below one of them is not protected. 0 otherwise.
 int isProtectedFolder(const char *path, const char *const *protectedFolders, size_t count);
 
+// 1 when path may be a product folder (a destination, or a folder an uninstall entry names): a
+// normal local path (isNormalLocalPath) that isProtectedFolder does not refuse. 0 otherwise.
+int isProductFolderAllowed(const char *path, const char *const *protectedFolders, size_t count);
+
 // 1 when path names a device rather than a file: the \\.\ and \\?\ prefixes, or a last name
 // that is a device name with or without an extension (CON, NUL, COM1, LPT1.txt). 0 otherwise.
 int namesDevice(const char *path);

@@ -51,14 +51,12 @@ size_t readProtectedFolders(char (*folders)[260]) {
 }
 
 int isRefusedFolder(const char *path) {
-    if (!isNormalLocalPath(path))
-        return 1;
     char folders[PROTECTED_FOLDER_COUNT][MAX_PATH];
     const char *names[PROTECTED_FOLDER_COUNT];
     size_t count = readProtectedFolders(folders);
     for (size_t i = 0; i < count; i++)
         names[i] = folders[i];
-    return isProtectedFolder(path, names, count);
+    return !isProductFolderAllowed(path, names, count);
 }
 
 int expandLongForm(const char *path, char *out, size_t outSize) {

@@ -3,8 +3,6 @@
 
 #include <string.h>
 
-#include "common/paths.h"
-
 static char folded(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
 
 // The first length characters of a and b are equal, case aside.
@@ -13,11 +11,6 @@ static int sameIgnoringCase(const char *a, const char *b, size_t length) {
         if (folded(a[i]) != folded(b[i]))
             return 0;
     return 1;
-}
-
-int isEntryFolderAllowed(const char *path, const char *const *protectedFolders,
-                         size_t protectedCount) {
-    return isNormalLocalPath(path) && !isProtectedFolder(path, protectedFolders, protectedCount);
 }
 
 int lastNameIs(const char *path, const char *name) {

@@ -5,13 +5,6 @@
 
 #include <stddef.h>
 
-// 1 when path may be a folder the product was installed into (or its program group): the
-// installer's own rule for a destination (common/paths), a normal local path that is neither a
-// drive root nor one of the protected folders (the Windows folder, the system folder, the
-// Program Files folders). 0 otherwise.
-int isEntryFolderAllowed(const char *path, const char *const *protectedFolders,
-                         size_t protectedCount);
-
 // 1 when the last name of path is name (any case).
 int lastNameIs(const char *path, const char *name);
 

@@ -47,12 +47,7 @@ static int readEntryFolder(const char *entry, const char *valueName, char *out, 
         return present ? INSTALLATION_REFUSED : INSTALLATION_MISSING;
     }
     dropTrailingBackslash(out);
-    char folders[PROTECTED_FOLDER_COUNT][MAX_PATH];
-    const char *names[PROTECTED_FOLDER_COUNT];
-    size_t count = readProtectedFolders(folders);
-    for (size_t i = 0; i < count; i++)
-        names[i] = folders[i];
-    if (!isEntryFolderAllowed(out, names, count)) {
+    if (isRefusedFolder(out)) {
         out[0] = '\0';
         return INSTALLATION_REFUSED;
     }

@@ -9,6 +9,7 @@
 
 #include "bitmap_file.h"
 #include "command_line.h"
+#include "common/paths.h"
 #include "entry_folders.h"
 #include "removal_report.h"
 
@@ -348,8 +349,8 @@ TEST(EntryFolders, AcceptsOnlyPlainFullLocalFoldersOutsideTheSystemsOwn) {
         {"C:\\Caf\xE9", 1}, // the installer takes it: its uninstaller must too
     };
     for (const auto &c : cases)
-        EXPECT_EQ(isEntryFolderAllowed(c.path, protectedFolders, 3), c.allowed) << c.path;
-    EXPECT_EQ(isEntryFolderAllowed("C:\\windows", protectedFolders, 0), 1)
+        EXPECT_EQ(isProductFolderAllowed(c.path, protectedFolders, 3), c.allowed) << c.path;
+    EXPECT_EQ(isProductFolderAllowed("C:\\windows", protectedFolders, 0), 1)
         << "only the folders passed in are protected";
 
     EXPECT_EQ(lastNameIs("C:\\Start Menu\\Programs\\quillary", "Quillary"), 1);
