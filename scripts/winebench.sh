@@ -49,7 +49,10 @@ set_paths() {
 wine_env() {
     export WINEPREFIX=$PREFIX
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko prompts; and no winemenubuilder: Wine starts it for every shortcut made,
+    # and it opens the shortcut's target (an installed file a scenario is about to change) in a
+    # process of its own, at a moment nobody waits for.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
 # Starts Xvfb with the given geometry on a free display; sets XVFB_PID and XVFB_DISPLAY.
